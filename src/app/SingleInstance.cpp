@@ -1,0 +1,163 @@
+#include "app/SingleInstance.h"
+
+#include <QDir>
+#include <QFile>
+#include <QLocalServer>
+#include <QLocalSocket>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+constexpr char Ack = '\x06';
+// A path is at most a few kilobytes; anything longer is not a hand-off.
+constexpr qsizetype MaxHandOff = 64 * 1024;
+} // namespace
+
+QString SingleInstance::defaultRuntimeDir()
+{
+    const QByteArray xdg = qgetenv("XDG_RUNTIME_DIR");
+    if (!xdg.isEmpty()) {
+        struct stat st {};
+        // Only a directory of our own that nobody else may enter keeps the socket private.
+        if (::stat(xdg.constData(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::getuid()
+            && (st.st_mode & 077) == 0)
+            return QFile::decodeName(xdg);
+    }
+    const QString fallback = QStringLiteral("/tmp/tarnel-%1").arg(::getuid());
+    ::mkdir(QFile::encodeName(fallback).constData(), 0700);
+    return fallback;
+}
+
+SingleInstance::SingleInstance(const QString &runtimeDir, QObject *parent)
+    : QObject(parent)
+    , dir_(runtimeDir.isEmpty() ? defaultRuntimeDir() : runtimeDir)
+{
+}
+
+SingleInstance::~SingleInstance()
+{
+    release();
+}
+
+QString SingleInstance::socketPath() const
+{
+    return dir_ + QStringLiteral("/Quillon");
+}
+
+QString SingleInstance::lockPath() const
+{
+    return dir_ + QStringLiteral("/Quillon.lock");
+}
+
+bool SingleInstance::acquire()
+{
+    const QByteArray dir = QFile::encodeName(dir_);
+    struct stat st {};
+    if (::lstat(dir.constData(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != ::getuid()
+        || (st.st_mode & 077) != 0) {
+        // A directory another user could enter or own would expose the hand-off socket.
+        return true;
+    }
+    lockFd_ = ::open(QFile::encodeName(lockPath()).constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    if (lockFd_ < 0)
+        return true; // a guard we cannot create is not a second instance
+    if (::flock(lockFd_, LOCK_EX | LOCK_NB) != 0) {
+        const bool held = errno == EWOULDBLOCK;
+        ::close(lockFd_);
+        lockFd_ = -1;
+        return !held;
+    }
+    return true;
+}
+
+bool SingleInstance::listen(std::function<void(const QByteArray &)> handler)
+{
+    handler_ = std::move(handler);
+    if (lockFd_ < 0)
+        return false;
+    server_ = new QLocalServer(this);
+    server_->setSocketOptions(QLocalServer::UserAccessOption);
+    // We hold the lock, so a socket file left behind belongs to a dead instance.
+    QLocalServer::removeServer(socketPath());
+    if (!server_->listen(socketPath()))
+        return false;
+    connect(server_, &QLocalServer::newConnection, this, &SingleInstance::onNewConnection);
+    return true;
+}
+
+void SingleInstance::onNewConnection()
+{
+    while (QLocalSocket *socket = server_->nextPendingConnection()) {
+        // Only this user's processes may add to this user's playlist.
+        struct ucred cred {};
+        socklen_t len = sizeof cred;
+        if (::getsockopt(static_cast<int>(socket->socketDescriptor()), SOL_SOCKET, SO_PEERCRED, &cred, &len) != 0
+            || cred.uid != ::getuid()) {
+            socket->abort();
+            socket->deleteLater();
+            continue;
+        }
+        connect(socket, &QLocalSocket::readyRead, this, [this, socket] { onReadyRead(socket); });
+        connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
+        if (socket->bytesAvailable() > 0)
+            onReadyRead(socket);
+    }
+}
+
+void SingleInstance::onReadyRead(QLocalSocket *socket)
+{
+    QByteArray buffer = socket->property("handoff").toByteArray();
+    buffer += socket->readAll();
+    const qsizetype zero = buffer.indexOf('\0');
+    if (zero < 0) {
+        if (buffer.size() > MaxHandOff)
+            socket->abort();
+        else
+            socket->setProperty("handoff", buffer);
+        return;
+    }
+    socket->setProperty("handoff", QByteArray());
+    if (handler_)
+        handler_(buffer.left(zero));
+    socket->write(&Ack, 1);
+    socket->flush();
+    socket->disconnectFromServer();
+}
+
+bool SingleInstance::handOff(const QByteArray &path, int timeoutMs)
+{
+    QLocalSocket socket;
+    socket.connectToServer(socketPath());
+    if (!socket.waitForConnected(timeoutMs))
+        return false;
+    QByteArray message = path;
+    message.append('\0');
+    socket.write(message);
+    if (!socket.waitForBytesWritten(timeoutMs))
+        return false;
+    // The running instance answers once its handler has run.
+    while (socket.bytesAvailable() == 0) {
+        if (!socket.waitForReadyRead(timeoutMs))
+            return false;
+    }
+    char reply = 0;
+    return socket.read(&reply, 1) == 1 && reply == Ack;
+}
+
+void SingleInstance::release()
+{
+    if (server_) {
+        server_->close();
+        delete server_;
+        server_ = nullptr;
+    }
+    if (lockFd_ >= 0) {
+        ::close(lockFd_);
+        lockFd_ = -1;
+    }
+}

@@ -1,0 +1,49 @@
+#include "app/Startup.h"
+
+#include "app/TForm1.h"
+#include "converter/TForm7.h"
+#include "online/TForm2.h"
+#include "playback/MediaGraph.h"
+#include "playlist/PlaylistModel.h"
+#include "playlist/TForm4.h"
+#include "radio/TForm6.h"
+#include "ui/ClickDragBar.h"
+#include "ui/ImageList.h"
+#include "video/TForm3.h"
+#include "video/TForm5.h"
+#include "visualisation/TForm9.h"
+#include "volume/TForm8.h"
+
+Startup::Startup(const QString &programDir, const QStringList &arguments, Dialogs &dialogs, MediaGraph &graph)
+    : graph_(graph)
+    , images_(std::make_unique<ImageList>())
+    , playlist_(std::make_unique<PlaylistModel>())
+{
+    ClickDragBar::setSliderDragging(false);
+    form1_ = std::make_unique<TForm1>(programDir, dialogs, *images_, *playlist_);
+    form1_->show();
+    form2_ = std::make_unique<TForm2>(*form1_);
+    form3_ = std::make_unique<TForm3>(*form1_);
+    form4_ = std::make_unique<TForm4>(*form1_, *playlist_, form1_->storedPlaylist(), arguments);
+    form5_ = std::make_unique<TForm5>(*form1_);
+    form6_ = std::make_unique<TForm6>(*form1_);
+    form7_ = std::make_unique<TForm7>(*form1_);
+    form8_ = std::make_unique<TForm8>(*form1_, form6_->ProgressBar1->value());
+    // Playback is started by the play action, which arrives with the playback work.
+    form9_ = std::make_unique<TForm9>(*form1_, graph_, form1_->ProgressBar1->value(), form1_->updateFound(),
+                                      std::function<void()>());
+}
+
+Startup::~Startup()
+{
+    // Windows go in the reverse order of their creation; the graph outlives them.
+    form9_.reset();
+    form8_.reset();
+    form7_.reset();
+    form6_.reset();
+    form5_.reset();
+    form4_.reset();
+    form3_.reset();
+    form2_.reset();
+    form1_.reset();
+}

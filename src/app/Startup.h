@@ -1,0 +1,53 @@
+#pragma once
+// Wires the player together: creates the nine windows in their order, each handed
+// the services and windows it talks to. Nothing else creates windows.
+#include <QStringList>
+
+#include <memory>
+
+class Dialogs;
+class ImageList;
+class MediaGraph;
+class PlaylistModel;
+class TForm1;
+class TForm2;
+class TForm3;
+class TForm4;
+class TForm5;
+class TForm6;
+class TForm7;
+class TForm8;
+class TForm9;
+
+class Startup {
+public:
+    // programDir ends with "/"; arguments are the command-line arguments after the program name.
+    Startup(const QString &programDir, const QStringList &arguments, Dialogs &dialogs, MediaGraph &graph);
+    ~Startup();
+
+    TForm1 *form1() const { return form1_.get(); }
+    TForm2 *form2() const { return form2_.get(); }
+    TForm3 *form3() const { return form3_.get(); }
+    TForm4 *form4() const { return form4_.get(); }
+    TForm5 *form5() const { return form5_.get(); }
+    TForm6 *form6() const { return form6_.get(); }
+    TForm7 *form7() const { return form7_.get(); }
+    TForm8 *form8() const { return form8_.get(); }
+    TForm9 *form9() const { return form9_.get(); }
+    PlaylistModel &playlist() { return *playlist_; }
+    MediaGraph &graph() { return graph_; }
+
+private:
+    MediaGraph &graph_;
+    std::unique_ptr<ImageList> images_;
+    std::unique_ptr<PlaylistModel> playlist_;
+    std::unique_ptr<TForm1> form1_;
+    std::unique_ptr<TForm2> form2_;
+    std::unique_ptr<TForm3> form3_;
+    std::unique_ptr<TForm4> form4_;
+    std::unique_ptr<TForm5> form5_;
+    std::unique_ptr<TForm6> form6_;
+    std::unique_ptr<TForm7> form7_;
+    std::unique_ptr<TForm8> form8_;
+    std::unique_ptr<TForm9> form9_;
+};

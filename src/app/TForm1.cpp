@@ -1,0 +1,269 @@
+#include "app/TForm1.h"
+
+#include "common/PathRules.h"
+#include "playlist/PlaylistModel.h"
+#include "settings/Colour.h"
+#include "settings/IniFile.h"
+#include "storage/ListStore.h"
+#include "ui/ClickDragBar.h"
+#include "ui/Dialogs.h"
+#include "ui/ImageList.h"
+#include "ui/Placement.h"
+#include "ui/StoredWindow.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QContextMenuEvent>
+#include <QFile>
+#include <QFontMetrics>
+#include <QLabel>
+#include <QSlider>
+#include <QTimer>
+#include <QToolButton>
+
+TForm1::TForm1(const QString &programDir, Dialogs &dialogs, const ImageList &images, PlaylistModel &playlist,
+               QWidget *parent)
+    : ToolWindow(QStringLiteral("Form1"), QStringLiteral("Panel1"), false, parent)
+    , programDir_(programDir)
+    , dialogs_(dialogs)
+    , images_(images)
+    , playlist_(playlist)
+{
+    QFont designFont(QStringLiteral("MS Sans Serif"));
+    designFont.setPointSize(8);
+    setFont(designFont);
+    setFixedSize(217, 190);
+
+    auto label = [this](const char *name, int x, int y, const QString &text) {
+        auto *l = new QLabel(text, this);
+        l->setObjectName(QString::fromLatin1(name));
+        l->move(x, y);
+        l->resize(217 - x, 16);
+        return l;
+    };
+    Label1 = label("Label1", 0, 24, QStringLiteral("0:00:00"));
+    Label2 = label("Label2", 0, 40, QString());
+    Label3 = label("Label3", 0, 64, QString());
+    Label3->setTextFormat(Qt::PlainText);
+    Label1->setTextFormat(Qt::PlainText);
+    Label2->setTextFormat(Qt::PlainText);
+
+    auto button = [this](const char *name, int left) {
+        auto *b = new QToolButton(this);
+        b->setObjectName(QString::fromLatin1(name));
+        b->setAutoRaise(true);
+        b->setGeometry(left, 88, 23, 22);
+        b->setIconSize(QSize(16, 16));
+        return b;
+    };
+    SpeedButton4 = button("SpeedButton4", 8);
+    SpeedButton1 = button("SpeedButton1", 32);
+    SpeedButton3 = button("SpeedButton3", 56);
+    SpeedButton2 = button("SpeedButton2", 80);
+    SpeedButton5 = button("SpeedButton5", 112);
+
+    DSTrackBar1 = new QSlider(Qt::Horizontal, this);
+    DSTrackBar1->setObjectName(QStringLiteral("DSTrackBar1"));
+    DSTrackBar1->setGeometry(0, 117, 217, 36);
+    DSTrackBar1->setRange(0, 0);
+
+    ProgressBar1 = new ClickDragBar(QStringLiteral("ProgressBar1"), 10000, 50, this);
+    ProgressBar1->setGeometry(8, 160, 200, 17);
+
+    Timer1 = new QTimer(this);
+    Timer1->setObjectName(QStringLiteral("Timer1"));
+    Timer1->setInterval(200);
+    connect(Timer1, &QTimer::timeout, this, &TForm1::RotateTitle);
+
+    FormCreate();
+}
+
+TForm1::~TForm1() = default;
+
+void TForm1::FormCreate()
+{
+    // The codec filters of the Windows build have no counterpart: GStreamer's
+    // plug-ins come installed with the system.
+    setStripText(caption());
+    buildMenu();
+    loadStoredPlaylist();
+    barLook_.caption = caption();
+    barLook_.first = QColor(255, 0, 0);
+    barLook_.second = QColor(0, 0, 0);
+    menu_->setLook(barLook_);
+
+    const IniFile ini(settingsPath());
+    readSettings(ini);
+    tables_.load(programDir_, languageCode_);
+    applyCaptions();
+
+    SpeedButton4->setIcon(images_.icon(6));
+    SpeedButton1->setIcon(images_.icon(1));
+    SpeedButton3->setIcon(images_.icon(5));
+    SpeedButton2->setIcon(images_.icon(4));
+    SpeedButton5->setIcon(images_.icon(7));
+    Timer1->start();
+}
+
+void TForm1::loadStoredPlaylist()
+{
+    const QString path = programDir_ + QStringLiteral("playlist.st3");
+    const ListStore::LoadResult result = ListStore::loadList(path, true);
+    playlistSafeToReplace_ = result.safeToReplace;
+    memo1_ = result.entries;
+    if (result.status == ListStore::LoadResult::Status::Damaged) {
+        const QString text = result.movedAsidePath.isEmpty()
+            ? QStringLiteral("Soubor se seznamem skladeb \"%1\" je poškozený a nelze jej načíst (%2). "
+                             "Seznam začíná prázdný; soubor zůstává beze změny.")
+                  .arg(path, result.error)
+            : QStringLiteral("Soubor se seznamem skladeb \"%1\" je poškozený a nelze jej načíst. "
+                             "Byl uschován jako \"%2\"; seznam začíná prázdný.")
+                  .arg(path, result.movedAsidePath);
+        // Told once, after the windows are up.
+        QTimer::singleShot(0, this, [this, text] { dialogs_.showMessage(this, text); });
+    } else if (result.status == ListStore::LoadResult::Status::Unreadable) {
+        const QString text = QStringLiteral("Soubor se seznamem skladeb \"%1\" nelze přečíst: %2").arg(path, result.error);
+        QTimer::singleShot(0, this, [this, text] { dialogs_.showMessage(this, text); });
+    }
+}
+
+void TForm1::readSettings(const IniFile &ini)
+{
+    const QString s = QStringLiteral("NASTAVENI1");
+    languageCode_ = ini.readString(s, QStringLiteral("Jazyk"), QStringLiteral("cs"));
+    setFixedSize(217, 190);
+    move(ini.readInteger(s, QStringLiteral("ZLeva"), 0), ini.readInteger(s, QStringLiteral("ZHora"), 0));
+    QFont f(ini.readString(s, QStringLiteral("FTyp"), QStringLiteral("Arial")));
+    f.setPointSize(std::max(1, ini.readInteger(s, QStringLiteral("FVelikost"), 8)));
+    quint32 colourValue = 0;
+    if (!colour::fromString(QStringLiteral("clblack"), colourValue))
+        colourValue = 0;
+    colourValue = ini.readColour(s, QStringLiteral("FBarva"), colourValue);
+    fontColour_ = colour::toQColor(colourValue);
+    applyMainFont(*this, f, fontColour_);
+    showElapsed_ = ini.readBool(s, QStringLiteral("Cas"), true);
+    ProgressBar1->setValue(std::clamp(ini.readInteger(s, QStringLiteral("Volume"), 5000), 0, 10000));
+}
+
+void TForm1::writeOwnSettings(IniFile &ini) const
+{
+    const QString s = QStringLiteral("NASTAVENI1");
+    ini.writeInteger(s, QStringLiteral("Sirka"), width());
+    ini.writeInteger(s, QStringLiteral("Vyska"), height());
+    ini.writeInteger(s, QStringLiteral("ZLeva"), x());
+    ini.writeInteger(s, QStringLiteral("ZHora"), y());
+    ini.writeString(s, QStringLiteral("Jazyk"), languageCode_);
+    ini.writeBool(s, QStringLiteral("Cas"), showElapsed_);
+    ini.writeInteger(s, QStringLiteral("Volume"), ProgressBar1->value());
+    ini.writeString(s, QStringLiteral("FTyp"), font().family());
+    ini.writeInteger(s, QStringLiteral("FVelikost"), font().pointSize());
+    ini.writeColour(s, QStringLiteral("FBarva"), colour::fromQColor(fontColour_));
+}
+
+void TForm1::registerWindow(WindowId id, QWidget *window, StoredWindow *stored)
+{
+    Registered &r = windows_[id];
+    r.window = window;
+    r.stored = stored;
+    // Closing a window by the system hides it through its toggle item.
+    if (auto *tool = qobject_cast<ToolWindow *>(window))
+        tool->setCloseHandler([this, id] { performToggle(id); });
+    if (!creationOrder_.contains(id))
+        creationOrder_.append(id);
+}
+
+void TForm1::performToggle(WindowId id)
+{
+    auto it = windows_.find(id);
+    if (it == windows_.end() || !it->window)
+        return;
+    const bool visible = !it->window->isVisible();
+    it->window->setVisible(visible);
+    if (it->toggle)
+        it->toggle->setChecked(visible);
+}
+
+bool TForm1::isToggleChecked(WindowId id) const
+{
+    auto it = windows_.find(id);
+    return it != windows_.end() && it->toggle && it->toggle->isChecked();
+}
+
+void TForm1::receiveHandOff(const QByteArray &pathBytes)
+{
+    // The path travels as bytes up to its terminating zero; file names are bytes on Linux.
+    const qsizetype zero = pathBytes.indexOf('\0');
+    const QString path = QFile::decodeName(zero < 0 ? pathBytes : pathBytes.left(zero));
+    if (!path.isEmpty() && path_rules::isAcceptedForHandOff(path))
+        playlist_.append(path);
+    playlist_.zobrazit();
+}
+
+void TForm1::setTitleText(const QString &text)
+{
+    fullTitle_ = text;
+    Label3->setText(text);
+}
+
+void TForm1::RotateTitle()
+{
+    const QString text = Label3->text();
+    if (text.size() < 2 || QFontMetrics(Label3->font()).horizontalAdvance(text) < width())
+        return;
+    Label3->setText(text.mid(1) + text.left(1));
+}
+
+void TForm1::contextMenuEvent(QContextMenuEvent *event)
+{
+    popupAt(event->globalPos());
+    event->accept();
+}
+
+void TForm1::popupAt(const QPoint &globalPos)
+{
+    menu_->popup(globalPos);
+}
+
+void TForm1::closeEvent(QCloseEvent *event)
+{
+    if (closing_) {
+        event->accept();
+        return;
+    }
+    closing_ = true;
+    FormClose();
+    event->accept();
+    Q_EMIT closed();
+}
+
+bool TForm1::FormClose()
+{
+    bool ok = true;
+    const QString iniPath = settingsPath();
+    IniFile ini(iniPath);
+    writeOwnSettings(ini);
+    for (WindowId id : {WindowId::Settings, WindowId::Video, WindowId::Playlist, WindowId::Radio,
+                        WindowId::Converter, WindowId::Volume, WindowId::Visualisation}) {
+        auto it = windows_.find(id);
+        if (it != windows_.end() && it->window && it->stored)
+            it->stored->writeSettings(ini);
+    }
+    QString error;
+    if (!ini.save(&error)) {
+        // Losing the settings must not cost the playlist too: report, then store it anyway.
+        dialogs_.showMessage(this, IniFile::unableToWriteMessage(iniPath));
+        ok = false;
+    }
+    memo1_ = playlist_.paths();
+    const QString listPath = programDir_ + QStringLiteral("playlist.st3");
+    if (!playlistSafeToReplace_) {
+        // The stored file could not be read or moved aside: replacing it would destroy it.
+        return ok;
+    }
+    if (!ListStore::saveList(listPath, memo1_, &error)) {
+        dialogs_.showMessage(this, error);
+        ok = false;
+    }
+    return ok;
+}

@@ -1,0 +1,126 @@
+#pragma once
+// The main window: transport strip, status and title lines, seek bar, volume
+// slider and the popup menu that shows and hides the other windows. It owns the
+// start-up and shut-down work: stored playlist, settings, language tables.
+#include "settings/LineTable.h"
+#include "ui/BarPopupMenu.h"
+#include "ui/MainWindowLink.h"
+#include "ui/ToolWindow.h"
+
+#include <QMap>
+#include <QPointer>
+#include <QStringList>
+
+class QAction;
+class QLabel;
+class QSlider;
+class QTimer;
+class QToolButton;
+class ClickDragBar;
+class ImageList;
+class IniFile;
+class PlaylistModel;
+class StoredWindow;
+
+class TForm1 : public ToolWindow, public MainWindowLink {
+    Q_OBJECT
+public:
+    TForm1(const QString &programDir, Dialogs &dialogs, const ImageList &images, PlaylistModel &playlist,
+           QWidget *parent = nullptr);
+    ~TForm1() override;
+
+    static QString caption() { return QStringLiteral("Tarnel 0.298"); }
+
+    // Start-up registers each window as it is created, in creation order.
+    void registerWindow(WindowId id, QWidget *window, StoredWindow *stored) override;
+
+    // MainWindowLink
+    QString programDir() const override { return programDir_; }
+    QString settingsPath() const override { return programDir_ + QStringLiteral("nastaveni.ini"); }
+    const LineTable &languageLines() const override { return tables_.language; }
+    const LineTable &extensionLines() const override { return tables_.extensions; }
+    LineTable &shortcutLines() override { return tables_.shortcuts; }
+    QString mainCaption() const override { return caption(); }
+    QFont mainFont() const override { return font(); }
+    QColor mainFontColour() const override { return fontColour_; }
+    const MenuBarLook &popupBarLook() const override { return barLook_; }
+    void performToggle(WindowId window) override;
+    bool isToggleChecked(WindowId window) const override;
+    Dialogs &dialogs() override { return dialogs_; }
+    const ImageList &images() const override { return images_; }
+
+    // The stored playlist text (Memo1), one path per entry, loaded at creation.
+    const QStringList &storedPlaylist() const { return memo1_; }
+
+    QString languageCode() const override { return languageCode_; }
+    void setLanguageCode(const QString &code) { languageCode_ = code; }
+    bool showElapsed() const { return showElapsed_; }
+    void setShowElapsed(bool on) { showElapsed_ = on; }
+    bool updateFound() const { return updateFound_; }
+    void setUpdateFound(bool found) { updateFound_ = found; }
+
+    // A file handed over by a second instance (the bytes of its first argument).
+    void receiveHandOff(const QByteArray &pathBytes);
+
+    // Title line marquee step (Timer1).
+    void RotateTitle();
+    void setTitleText(const QString &text);
+
+    QAction *menuItem(const QString &objectName) const;
+    const QList<WindowId> &registeredOrder() const { return creationOrder_; }
+    BarPopupMenu *popupMenu() const { return menu_; }
+    void popupAt(const QPoint &globalPos);
+
+    QLabel *Label1 = nullptr;
+    QLabel *Label2 = nullptr;
+    QLabel *Label3 = nullptr;
+    QToolButton *SpeedButton1 = nullptr;
+    QToolButton *SpeedButton2 = nullptr;
+    QToolButton *SpeedButton3 = nullptr;
+    QToolButton *SpeedButton4 = nullptr;
+    QToolButton *SpeedButton5 = nullptr;
+    QSlider *DSTrackBar1 = nullptr;
+    ClickDragBar *ProgressBar1 = nullptr;
+    QTimer *Timer1 = nullptr;
+
+Q_SIGNALS:
+    // The close path has run; the program ends.
+    void closed();
+
+protected:
+    void contextMenuEvent(QContextMenuEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void FormCreate();
+    bool FormClose();
+    void buildMenu();
+    void applyCaptions();
+    void loadStoredPlaylist();
+    void readSettings(const IniFile &ini);
+    void writeOwnSettings(IniFile &ini) const;
+
+    QString programDir_;
+    Dialogs &dialogs_;
+    const ImageList &images_;
+    PlaylistModel &playlist_;
+    LanguageTables tables_;
+    QStringList memo1_;
+    QString languageCode_ = QStringLiteral("cs");
+    QColor fontColour_;
+    bool showElapsed_ = true;
+    bool updateFound_ = false;
+    bool closing_ = false;
+    bool playlistSafeToReplace_ = true;
+    MenuBarLook barLook_;
+    BarPopupMenu *menu_ = nullptr;
+    QString fullTitle_;
+
+    struct Registered {
+        QPointer<QWidget> window;
+        StoredWindow *stored = nullptr;
+        QAction *toggle = nullptr;
+    };
+    QMap<WindowId, Registered> windows_;
+    QList<WindowId> creationOrder_;
+};

@@ -1,0 +1,90 @@
+// Tarnel: start-up. One instance per user; a second start hands its first argument
+// to the running player and ends.
+#include "app/SignalBridge.h"
+#include "app/SingleInstance.h"
+#include "app/Startup.h"
+#include "app/TForm1.h"
+#include "common/ProgramDir.h"
+#include "playback/GstMediaGraph.h"
+#include "ui/Dialogs.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QIcon>
+#include <QWidget>
+
+#include <exception>
+
+namespace {
+
+// Errors that reach the event loop are shown, as a message box, and the player goes on.
+class PlayerApplication : public QApplication {
+public:
+    using QApplication::QApplication;
+    Dialogs *dialogs = nullptr;
+
+    bool notify(QObject *receiver, QEvent *event) override
+    {
+        try {
+            return QApplication::notify(receiver, event);
+        } catch (const std::exception &e) {
+            if (dialogs)
+                dialogs->showMessage(activeWindow(), QString::fromUtf8(e.what()));
+        }
+        return false;
+    }
+};
+
+void closeModalWindows()
+{
+    // A message box left open must not keep the program alive once it is closing.
+    while (QWidget *modal = QApplication::activeModalWidget()) {
+        modal->close();
+        if (QApplication::activeModalWidget() == modal)
+            break;
+    }
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    // The hand-off needs no display: decide before the GUI starts.
+    SingleInstance guard;
+    if (!guard.acquire()) {
+        QCoreApplication handOffApp(argc, argv);
+        guard.handOff(argc > 1 ? QByteArray(argv[1]) : QByteArray());
+        return 0;
+    }
+
+    PlayerApplication app(argc, argv);
+    app.setApplicationName(QString());
+    app.setQuitOnLastWindowClosed(false);
+    if (QIcon::themeName().isEmpty())
+        QIcon::setThemeName(QStringLiteral("Adwaita"));
+
+    QtDialogs dialogs;
+    app.dialogs = &dialogs;
+
+    GstMediaGraph::ensureInitialised();
+    GstMediaGraph graph;
+
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments.append(QFile::decodeName(argv[i]));
+
+    Startup startup(program_dir::ofExecutable(), arguments, dialogs, graph);
+    TForm1 *form1 = startup.form1();
+    guard.listen([form1](const QByteArray &path) { form1->receiveHandOff(path); });
+
+    SignalBridge signalBridge;
+    QObject::connect(&signalBridge, &SignalBridge::terminationRequested, form1, [form1] {
+        closeModalWindows();
+        form1->close();
+    });
+    QObject::connect(form1, &TForm1::closed, &app, [] {
+        closeModalWindows();
+        QApplication::exit(0);
+    });
+    return app.exec();
+}

@@ -1,0 +1,20 @@
+#pragma once
+// Text files of existing users were written in Windows code page 1250; ours are UTF-8.
+// Reading takes UTF-8 when the bytes are valid UTF-8, else Windows-1250.
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+namespace text_codec {
+
+bool isValidUtf8(const QByteArray &bytes);
+QString decodeWindows1250(const QByteArray &bytes);
+QString decode(const QByteArray &bytes);
+
+// Splits text into lines: CR, LF and CR LF all end a line; a final break adds no empty line.
+QStringList splitLines(const QString &text);
+
+// Reads a whole text file as lines. Returns false when the file cannot be read.
+bool readLines(const QString &path, QStringList &lines);
+
+} // namespace text_codec

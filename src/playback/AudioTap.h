@@ -1,0 +1,91 @@
+#pragma once
+// The audio tap: every decoded sample of the media graph passes through it unchanged,
+// and every VisualInterval ms it hands the GUI thread the PCM being heard at that moment.
+//
+// In the pipeline it is playbin's audio-filter:
+//   audioconvert ! capsfilter(interleaved S16LE, S32LE or F32LE) ! queue
+// A probe on the queue's input (streaming thread) copies each buffer with its stream
+// time into a PcmHistory of a few seconds. The queue lets the decoder run about half a
+// second further ahead of the sound, so the window after the frame heard now is stored.
+// The timer (GUI thread) asks the pipeline for its position, which is the stream time
+// being heard, finds that frame in the store and emits visualData.
+//
+// Threads:
+//   - every member function and the signal: GUI thread;
+//   - the pad probe (private): the streaming thread that feeds the audio-filter.
+// The store and the format are shared between the two under mutex_.
+#include "playback/PcmHistory.h"
+
+#include <QObject>
+#include <QTimer>
+
+#include <atomic>
+#include <mutex>
+#include <vector>
+
+typedef struct _GstElement GstElement;
+typedef struct _GstSegment GstSegment;
+
+struct BlockFormat {
+    int sampleRate = 0;
+    int channels = 0;
+    int bitsPerSample = 0;
+    bool isFloat = false; // 32-bit floating point samples
+};
+
+class AudioTap : public QObject {
+    Q_OBJECT
+    Q_PROPERTY(bool VisualEnabled READ visualEnabled WRITE setVisualEnabled)
+    Q_PROPERTY(int VisualInterval READ visualInterval WRITE setVisualInterval)
+public:
+    // Frames in every visualData block.
+    static constexpr int WindowFrames = 16384;
+    static constexpr int DefaultVisualInterval = 40;
+    // How much decoded audio the queue may hold ahead of the sink.
+    static constexpr int LeadMs = 500;
+
+    explicit AudioTap(QObject *parent = nullptr);
+    ~AudioTap() override;
+
+    // Off by default; nothing is stored or emitted while off.
+    bool visualEnabled() const { return visualEnabled_; }
+    void setVisualEnabled(bool enabled);
+    // Milliseconds between blocks (at least 1).
+    int visualInterval() const { return timer_.interval(); }
+    void setVisualInterval(int ms);
+
+    // For the media graph. A new bin for each new playbin (floating reference).
+    GstElement *createBin();
+    // The pipeline whose position tells what is heard; null detaches.
+    void setPipeline(GstElement *pipeline);
+    // The timer runs only while the pipeline plays.
+    void setPlaying(bool playing);
+    bool isPlaying() const { return playing_; }
+    // Forgets the stored audio (new media, stop).
+    void reset();
+
+Q_SIGNALS:
+    // WindowFrames frames of interleaved PCM starting at the frame heard now. data is
+    // valid during the emission only. Near the end of the media, frames past the last
+    // decoded one are silence (zero samples). Not emitted while nothing plays, while
+    // paused, or when the position cannot be matched to the stored audio: the picture
+    // then stays as it was.
+    void visualData(const char *data, int sizeBytes, BlockFormat format);
+
+private:
+    friend struct AudioTapProbe; // the pad probe, on the streaming thread
+    void onTick();
+    void updateTimer();
+
+    QTimer timer_;
+    GstElement *pipeline_ = nullptr; // not owned
+    bool playing_ = false;
+    std::atomic<bool> visualEnabled_{false};
+
+    std::mutex mutex_;
+    PcmHistory history_;   // guarded
+    GstSegment *segment_;      // of the stream entering the queue, guarded
+    std::vector<char> window_; // GUI thread only
+};
+
+Q_DECLARE_METATYPE(BlockFormat)

@@ -1,0 +1,546 @@
+#include "playback/GstMediaGraph.h"
+
+#include "playback/AudioTap.h"
+
+#include <gst/app/gstappsink.h>
+#include <gst/gst.h>
+#include <gst/pbutils/pbutils.h>
+#include <gst/video/video.h>
+
+#include <QFile>
+#include <QMetaObject>
+
+#include <algorithm>
+#include <chrono>
+
+struct GstMediaGraphCallbacks {
+    static GstBusSyncReply busSync(GstBus *, GstMessage *message, gpointer self)
+    {
+        static_cast<GstMediaGraph *>(self)->onBusMessage(message);
+        return GST_BUS_DROP; // onBusMessage took the message
+    }
+    static GstFlowReturn newSample(GstAppSink *sink, gpointer self)
+    {
+        static_cast<GstMediaGraph *>(self)->onVideoSample(sink, false);
+        return GST_FLOW_OK;
+    }
+    static GstFlowReturn newPreroll(GstAppSink *sink, gpointer self)
+    {
+        static_cast<GstMediaGraph *>(self)->onVideoSample(sink, true);
+        return GST_FLOW_OK;
+    }
+};
+
+namespace {
+
+GstElement *makeElement(const char *factory, const char *name = nullptr)
+{
+    GstElement *element = gst_element_factory_make(factory, name);
+    if (element)
+        gst_object_ref_sink(element);
+    return element;
+}
+
+bool isWithin(GstObject *object, GstElement *container)
+{
+    return container && object
+        && (object == GST_OBJECT(container) || gst_object_has_as_ancestor(object, GST_OBJECT(container)));
+}
+
+} // namespace
+
+void GstMediaGraph::ensureInitialised()
+{
+    static std::once_flag once;
+    std::call_once(once, [] {
+        if (!gst_is_initialized())
+            gst_init(nullptr, nullptr);
+        qRegisterMetaType<BlockFormat>();
+    });
+}
+
+std::uint32_t GstMediaGraph::mapError(std::uint32_t domainQuark, int code, ErrorOrigin origin, bool missingPlugin)
+{
+    if (origin == ErrorOrigin::AudioOutput)
+        return ErrAudioDevice;
+    if (origin == ErrorOrigin::VideoOutput)
+        return ErrPlaybackFailed;
+    if (missingPlugin)
+        return ErrNoDecoder;
+    const GQuark domain = domainQuark;
+    if (domain == GST_RESOURCE_ERROR) {
+        switch (code) {
+        case GST_RESOURCE_ERROR_NOT_FOUND:
+            return ErrFileNotFound;
+        case GST_RESOURCE_ERROR_OPEN_READ:
+        case GST_RESOURCE_ERROR_READ:
+        case GST_RESOURCE_ERROR_OPEN_READ_WRITE:
+        case GST_RESOURCE_ERROR_SEEK:
+            return ErrFileAccess;
+        default:
+            return ErrPlaybackFailed;
+        }
+    }
+    if (domain == GST_STREAM_ERROR) {
+        switch (code) {
+        case GST_STREAM_ERROR_CODEC_NOT_FOUND:
+            return ErrNoDecoder;
+        case GST_STREAM_ERROR_TYPE_NOT_FOUND:
+        case GST_STREAM_ERROR_WRONG_TYPE:
+        case GST_STREAM_ERROR_DEMUX:
+        case GST_STREAM_ERROR_FORMAT:
+        case GST_STREAM_ERROR_NOT_IMPLEMENTED:
+            return ErrCannotRender;
+        case GST_STREAM_ERROR_DECODE:
+        case GST_STREAM_ERROR_DECRYPT:
+        case GST_STREAM_ERROR_DECRYPT_NOKEY:
+            return ErrDecodeFailed;
+        default:
+            return ErrPlaybackFailed;
+        }
+    }
+    if (domain == GST_CORE_ERROR && code == GST_CORE_ERROR_MISSING_PLUGIN)
+        return ErrNoDecoder;
+    return ErrPlaybackFailed;
+}
+
+GstMediaGraph::GstMediaGraph(QObject *parent)
+    : MediaGraph(parent)
+{
+    ensureInitialised();
+    tap_ = new AudioTap(this);
+}
+
+GstMediaGraph::~GstMediaGraph()
+{
+    releasePipeline();
+}
+
+void GstMediaGraph::createPipeline()
+{
+    playbin_ = makeElement("playbin", "tarnel-graph");
+    if (!playbin_)
+        throw MediaGraphError(ErrPlaybackFailed, QStringLiteral("The GStreamer element \"playbin\" is missing."));
+
+    // The video window paints what this sink receives; playbin must never pick a
+    // window sink of its own (without a display autovideosink can crash).
+    videoSink_ = makeElement("appsink", "tarnel-video");
+#if Q_BYTE_ORDER == Q_LITTLE_ENDIAN
+    GstCaps *caps = gst_caps_from_string("video/x-raw, format=(string)BGRx, pixel-aspect-ratio=(fraction)1/1");
+#else
+    GstCaps *caps = gst_caps_from_string("video/x-raw, format=(string)xRGB, pixel-aspect-ratio=(fraction)1/1");
+#endif
+    g_object_set(videoSink_, "caps", caps, "enable-last-sample", FALSE, "max-buffers", 1u, "drop", TRUE, nullptr);
+    gst_caps_unref(caps);
+    GstAppSinkCallbacks callbacks{};
+    callbacks.new_sample = &GstMediaGraphCallbacks::newSample;
+    callbacks.new_preroll = &GstMediaGraphCallbacks::newPreroll;
+    gst_app_sink_set_callbacks(GST_APP_SINK(videoSink_), &callbacks, this, nullptr);
+
+    // Our own gain before the sink; the sink's stream volume is left alone.
+    audioOut_ = GST_ELEMENT(gst_object_ref_sink(gst_bin_new("tarnel-audio-out")));
+    gain_ = makeElement("volume", "tarnel-gain");
+    GstElement *sink = nullptr;
+    if (GstElementFactory *pulse = gst_element_factory_find("pulsesink")) {
+        gst_object_unref(pulse);
+        sink = gst_element_factory_make("pulsesink", nullptr);
+        // As the pipeline clock it stalls for about a second at start on some servers.
+        if (sink)
+            g_object_set(sink, "provide-clock", FALSE, nullptr);
+    }
+    if (!sink)
+        sink = gst_element_factory_make("autoaudiosink", nullptr);
+    gst_bin_add_many(GST_BIN(audioOut_), GST_ELEMENT(gst_object_ref(gain_)), sink, nullptr);
+    gst_element_link(gain_, sink);
+    GstPad *gainPad = gst_element_get_static_pad(gain_, "sink");
+    gst_element_add_pad(audioOut_, gst_ghost_pad_new("sink", gainPad));
+    gst_object_unref(gainPad);
+
+    g_object_set(playbin_, "video-sink", videoSink_, "audio-sink", audioOut_, nullptr);
+    if (GstElement *tapBin = tap_->createBin())
+        g_object_set(playbin_, "audio-filter", tapBin, nullptr);
+
+    GstBus *bus = gst_element_get_bus(playbin_);
+    gst_bus_set_sync_handler(bus, &GstMediaGraphCallbacks::busSync, this, nullptr);
+    gst_object_unref(bus);
+
+    tap_->setPipeline(playbin_);
+    applyVolume();
+}
+
+void GstMediaGraph::releasePipeline()
+{
+    if (!playbin_)
+        return;
+    dropMedia();
+    tap_->setPipeline(nullptr);
+    GstBus *bus = gst_element_get_bus(playbin_);
+    gst_bus_set_sync_handler(bus, nullptr, nullptr, nullptr);
+    gst_object_unref(bus);
+    gst_object_unref(playbin_);
+    gst_object_unref(audioOut_);
+    gst_object_unref(gain_);
+    gst_object_unref(videoSink_);
+    playbin_ = audioOut_ = gain_ = videoSink_ = nullptr;
+}
+
+void GstMediaGraph::dropMedia()
+{
+    if (playbin_)
+        gst_element_set_state(playbin_, GST_STATE_NULL);
+    // Anything the old media posted and the GUI thread has not handled yet is stale.
+    ++generation_;
+    loaded_ = running_ = endOfStream_ = false;
+    pendingSeekMs_ = -1;
+    lastDurationMs_ = lastPositionMs_ = 0;
+    tap_->setPlaying(false);
+    tap_->reset();
+    GstSample *old = nullptr;
+    {
+        std::lock_guard lock(frameMutex_);
+        std::swap(old, frame_);
+    }
+    if (old)
+        gst_sample_unref(old);
+}
+
+void GstMediaGraph::setActive(bool active)
+{
+    if (active && !playbin_)
+        createPipeline();
+    else if (!active)
+        releasePipeline();
+}
+
+void GstMediaGraph::resetGraph()
+{
+    dropMedia();
+}
+
+void GstMediaGraph::renderFile(const QString &path)
+{
+    if (!playbin_)
+        createPipeline();
+    dropMedia();
+    if (path.isEmpty())
+        throw MediaGraphError(ErrFileNotFound, QStringLiteral("No file was given."));
+    GError *uriError = nullptr;
+    gchar *uri = gst_filename_to_uri(QFile::encodeName(path).constData(), &uriError);
+    if (!uri) {
+        const QString text = QString::fromUtf8(uriError ? uriError->message : "Invalid file name.");
+        g_clear_error(&uriError);
+        throw MediaGraphError(ErrFileNotFound, text);
+    }
+    g_object_set(playbin_, "uri", uri, nullptr);
+    g_free(uri);
+
+    beginWatch();
+    const GstStateChangeReturn ret = gst_element_set_state(playbin_, GST_STATE_PAUSED);
+    bool timedOut = false;
+    LoadWatch watch;
+    {
+        std::unique_lock lock(loadMutex_);
+        if (ret == GST_STATE_CHANGE_ASYNC) {
+            const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(prerollTimeoutMs_);
+            timedOut = !loadChanged_.wait_until(lock, deadline,
+                                                [this] { return load_.asyncDone || !load_.errors.isEmpty(); });
+        }
+        watch = load_;
+        load_ = LoadWatch{};
+    }
+    if (!watch.errors.isEmpty() || ret == GST_STATE_CHANGE_FAILURE || timedOut) {
+        dropMedia();
+        if (timedOut && watch.errors.isEmpty())
+            throw MediaGraphError(ErrTimeout, QStringLiteral("The media did not get ready in time."));
+        throw errorFrom(watch);
+    }
+
+    gint audioStreams = 0;
+    gint videoStreams = 0;
+    g_object_get(playbin_, "n-audio", &audioStreams, "n-video", &videoStreams, nullptr);
+    if (audioStreams + videoStreams == 0) {
+        dropMedia();
+        throw MediaGraphError(watch.missingPlugin ? ErrNoDecoder : ErrCannotRender,
+                              QStringLiteral("The file holds no audio or video that can be played."));
+    }
+    loaded_ = true;
+    applyVolume();
+}
+
+void GstMediaGraph::beginWatch()
+{
+    std::lock_guard lock(loadMutex_);
+    load_ = LoadWatch{};
+    load_.watching = true;
+}
+
+GstMediaGraph::LoadWatch GstMediaGraph::endWatch()
+{
+    std::lock_guard lock(loadMutex_);
+    LoadWatch watch = load_;
+    load_ = LoadWatch{};
+    return watch;
+}
+
+void GstMediaGraph::changeState(int state)
+{
+    beginWatch();
+    const GstStateChangeReturn ret = gst_element_set_state(playbin_, static_cast<GstState>(state));
+    const LoadWatch watch = endWatch();
+    if (ret == GST_STATE_CHANGE_FAILURE) {
+        running_ = false;
+        tap_->setPlaying(false);
+        throw errorFrom(watch);
+    }
+    // Errors that happened to arrive meanwhile are not this call's failure.
+    for (const CapturedError &error : watch.errors) {
+        LoadWatch one;
+        one.errors.append(error);
+        const QString message = errorFrom(one).message();
+        QMetaObject::invokeMethod(this, [this, message] { Q_EMIT asyncError(message); }, Qt::QueuedConnection);
+    }
+}
+
+void GstMediaGraph::run()
+{
+    if (!playbin_ || !loaded_)
+        return;
+    changeState(GST_STATE_PLAYING);
+    running_ = true;
+    tap_->setPlaying(!endOfStream_);
+}
+
+void GstMediaGraph::pause()
+{
+    if (!playbin_ || !loaded_)
+        return;
+    running_ = false;
+    tap_->setPlaying(false);
+    changeState(GST_STATE_PAUSED);
+}
+
+void GstMediaGraph::stop()
+{
+    pause();
+}
+
+void GstMediaGraph::setVolume(int level)
+{
+    volume_ = std::clamp(level, 0, 10000);
+    applyVolume();
+}
+
+void GstMediaGraph::applyVolume()
+{
+    if (gain_)
+        g_object_set(gain_, "volume", volumeToLinearGain(volume_), nullptr);
+}
+
+std::uint32_t GstMediaGraph::durationMs() const
+{
+    if (!playbin_ || !loaded_)
+        return 0;
+    gint64 duration = -1;
+    if (gst_element_query_duration(playbin_, GST_FORMAT_TIME, &duration) && duration > 0)
+        lastDurationMs_ = static_cast<std::uint32_t>(std::min<gint64>(duration / GST_MSECOND, UINT32_MAX));
+    return lastDurationMs_;
+}
+
+std::uint32_t GstMediaGraph::positionMs() const
+{
+    if (!playbin_ || !loaded_)
+        return 0;
+    if (endOfStream_)
+        return durationMs();
+    if (pendingSeekMs_ >= 0)
+        return static_cast<std::uint32_t>(pendingSeekMs_);
+    gint64 position = -1;
+    if (!gst_element_query_position(playbin_, GST_FORMAT_TIME, &position) || position < 0)
+        return lastPositionMs_;
+    std::uint32_t ms = static_cast<std::uint32_t>(std::min<gint64>(position / GST_MSECOND, UINT32_MAX));
+    // Only the end of the stream may report position == duration.
+    const std::uint32_t duration = durationMs();
+    if (duration > 0 && ms >= duration)
+        ms = duration - 1;
+    lastPositionMs_ = ms;
+    return ms;
+}
+
+void GstMediaGraph::seekMs(std::uint32_t positionMs)
+{
+    if (!playbin_ || !loaded_)
+        return;
+    const auto flags = static_cast<GstSeekFlags>(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE);
+    if (!gst_element_seek_simple(playbin_, GST_FORMAT_TIME, flags, static_cast<gint64>(positionMs) * GST_MSECOND))
+        return;
+    endOfStream_ = false;
+    pendingSeekMs_ = positionMs;
+    tap_->setPlaying(running_);
+}
+
+QImage GstMediaGraph::latestVideoFrame() const
+{
+    GstSample *sample = nullptr;
+    {
+        std::lock_guard lock(frameMutex_);
+        if (frame_)
+            sample = gst_sample_ref(frame_);
+    }
+    if (!sample)
+        return {};
+    QImage image;
+    GstVideoInfo info;
+    GstBuffer *buffer = gst_sample_get_buffer(sample);
+    GstVideoFrame frame;
+    if (buffer && gst_video_info_from_caps(&info, gst_sample_get_caps(sample))
+        && gst_video_frame_map(&frame, &info, buffer, GST_MAP_READ)) {
+        const QImage view(static_cast<const uchar *>(GST_VIDEO_FRAME_PLANE_DATA(&frame, 0)),
+                          GST_VIDEO_FRAME_WIDTH(&frame), GST_VIDEO_FRAME_HEIGHT(&frame),
+                          GST_VIDEO_FRAME_PLANE_STRIDE(&frame, 0), QImage::Format_RGB32);
+        image = view.copy();
+        gst_video_frame_unmap(&frame);
+    }
+    gst_sample_unref(sample);
+    return image;
+}
+
+void GstMediaGraph::onVideoSample(GstAppSink *sink, bool preroll)
+{
+    GstSample *sample = preroll ? gst_app_sink_pull_preroll(sink) : gst_app_sink_pull_sample(sink);
+    if (!sample)
+        return;
+    {
+        std::lock_guard lock(frameMutex_);
+        std::swap(sample, frame_);
+    }
+    if (sample)
+        gst_sample_unref(sample);
+    if (!frameNoticePending_.exchange(true)) {
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                frameNoticePending_ = false;
+                Q_EMIT videoFrameReady();
+            },
+            Qt::QueuedConnection);
+    }
+}
+
+GstMediaGraph::CapturedError GstMediaGraph::capture(GstMessage *message) const
+{
+    CapturedError captured;
+    GError *error = nullptr;
+    gchar *debug = nullptr;
+    gst_message_parse_error(message, &error, &debug);
+    if (error) {
+        captured.domain = error->domain;
+        captured.code = error->code;
+        captured.text = QString::fromUtf8(error->message);
+    }
+    GstObject *source = GST_MESSAGE_SRC(message);
+    if (isWithin(source, audioOut_))
+        captured.origin = ErrorOrigin::AudioOutput;
+    else if (isWithin(source, videoSink_))
+        captured.origin = ErrorOrigin::VideoOutput;
+    g_clear_error(&error);
+    g_free(debug);
+    return captured;
+}
+
+MediaGraphError GstMediaGraph::errorFrom(const LoadWatch &watch) const
+{
+    // The first error that says what went wrong; follow-up errors are usually the
+    // generic "internal data stream error".
+    const CapturedError *chosen = nullptr;
+    std::uint32_t code = ErrPlaybackFailed;
+    for (const CapturedError &error : watch.errors) {
+        const std::uint32_t mapped = mapError(error.domain, error.code, error.origin, watch.missingPlugin);
+        if (!chosen || (code == ErrPlaybackFailed && mapped != ErrPlaybackFailed)) {
+            chosen = &error;
+            code = mapped;
+        }
+    }
+    if (!chosen) {
+        if (watch.missingPlugin)
+            return MediaGraphError(ErrNoDecoder, QStringLiteral("No decoder is available for this media."));
+        return MediaGraphError(ErrPlaybackFailed, QStringLiteral("The media could not be played."));
+    }
+    return MediaGraphError(code, chosen->text);
+}
+
+void GstMediaGraph::onBusMessage(GstMessage *message)
+{
+    bool forward = false;
+    switch (GST_MESSAGE_TYPE(message)) {
+    case GST_MESSAGE_ERROR: {
+        std::lock_guard lock(loadMutex_);
+        if (load_.watching) {
+            if (load_.errors.size() < 8)
+                load_.errors.append(capture(message));
+            loadChanged_.notify_all();
+        } else {
+            forward = true;
+        }
+        break;
+    }
+    case GST_MESSAGE_ELEMENT:
+        if (gst_is_missing_plugin_message(message)) {
+            std::lock_guard lock(loadMutex_);
+            load_.missingPlugin = load_.missingPlugin || load_.watching;
+        }
+        break;
+    case GST_MESSAGE_ASYNC_DONE:
+        // Only the pipeline's own message means the whole graph is ready.
+        if (GST_OBJECT_PARENT(GST_MESSAGE_SRC(message)) == nullptr) {
+            std::lock_guard lock(loadMutex_);
+            if (load_.watching) {
+                load_.asyncDone = true;
+                loadChanged_.notify_all();
+            }
+            forward = true;
+        }
+        break;
+    case GST_MESSAGE_EOS:
+        forward = true;
+        break;
+    default:
+        break;
+    }
+    if (!forward) {
+        gst_message_unref(message);
+        return;
+    }
+    const quint64 generation = generation_.load();
+    std::shared_ptr<GstMessage> held(message, &gst_message_unref);
+    QMetaObject::invokeMethod(
+        this, [this, held, generation] { handleMessage(held.get(), generation); }, Qt::QueuedConnection);
+}
+
+void GstMediaGraph::handleMessage(GstMessage *message, quint64 generation)
+{
+    if (generation != generation_.load() || !loaded_)
+        return;
+    switch (GST_MESSAGE_TYPE(message)) {
+    case GST_MESSAGE_EOS:
+        if (!endOfStream_) {
+            endOfStream_ = true;
+            pendingSeekMs_ = -1;
+            tap_->setPlaying(false);
+            Q_EMIT endOfStream();
+        }
+        break;
+    case GST_MESSAGE_ERROR: {
+        LoadWatch watch;
+        watch.errors.append(capture(message));
+        running_ = false;
+        tap_->setPlaying(false);
+        Q_EMIT asyncError(errorFrom(watch).message());
+        break;
+    }
+    case GST_MESSAGE_ASYNC_DONE:
+        pendingSeekMs_ = -1;
+        break;
+    default:
+        break;
+    }
+}

@@ -1,0 +1,161 @@
+#pragma once
+// The media graph on GStreamer: one playbin with
+//   video-sink   = appsink (BGRx, square pixels): the video window paints latestVideoFrame();
+//   audio-filter = the AudioTap bin;
+//   audio-sink   = a bin "volume ! pulsesink provide-clock=false" (autoaudiosink when
+//                  there is no pulsesink).
+// The graph's volume is applied by that software volume element, after the tap: the
+// picture shows the audio before the volume, and the PulseAudio stream volume of this
+// program (its left/right levels) stays with the volume window. The two multiply.
+//
+// Threads: all public members are called on the GUI thread and all signals are emitted
+// there. Bus messages are caught by a sync handler on whatever thread posts them and
+// handed to the GUI thread with a queued call; messages of media that has since been
+// dropped (stale end-of-stream, errors) are discarded there. The appsink callback runs
+// on the video streaming thread and only swaps the latest frame under a lock.
+//
+// Error codes of MediaGraphError (stable; the text before the code is GStreamer's own
+// message, or ours where GStreamer says nothing):
+//   0x80070002  file not found           the path names no file (RESOURCE NOT_FOUND)
+//   0x80070005  file cannot be read      the file exists but cannot be opened or read
+//                                        (RESOURCE OPEN_READ, READ, OPEN_READ_WRITE, SEEK)
+//   0x80040241  cannot render            not a media file, or a damaged one with nothing
+//                                        playable (STREAM TYPE_NOT_FOUND, WRONG_TYPE,
+//                                        DEMUX, FORMAT, NOT_IMPLEMENTED; no audio or video
+//                                        stream after loading)
+//   0x80040265  no decoder               a stream has no decoder / plug-in (STREAM
+//                                        CODEC_NOT_FOUND, CORE MISSING_PLUGIN, missing-plugin
+//                                        messages while loading)
+//   0x8004022F  cannot decode            decoding failed (STREAM DECODE, DECRYPT,
+//                                        DECRYPT_NOKEY)
+//   0x80040256  audio device unavailable any error of the audio output (connection to the
+//                                        sound server refused, device busy or failing)
+//   0x800705B4  timeout                  loading did not finish within the preroll bound
+//   0x8004027A  DVD render failure       reserved for the DVD graph
+//   0x8004025F  playback failed          anything else (CORE and LIBRARY errors, STREAM
+//                                        FAILED, a state change refused without a message)
+#include "playback/MediaGraph.h"
+
+#include <QList>
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+
+typedef struct _GstElement GstElement;
+typedef struct _GstMessage GstMessage;
+typedef struct _GstSample GstSample;
+typedef struct _GstBus GstBus;
+typedef struct _GstAppSink GstAppSink;
+
+class GstMediaGraph : public MediaGraph {
+    Q_OBJECT
+public:
+    static constexpr std::uint32_t ErrFileNotFound = 0x80070002u;
+    static constexpr std::uint32_t ErrFileAccess = 0x80070005u;
+    static constexpr std::uint32_t ErrCannotRender = 0x80040241u;
+    static constexpr std::uint32_t ErrNoDecoder = 0x80040265u;
+    static constexpr std::uint32_t ErrDecodeFailed = 0x8004022Fu;
+    static constexpr std::uint32_t ErrAudioDevice = 0x80040256u;
+    static constexpr std::uint32_t ErrTimeout = 0x800705B4u;
+    static constexpr std::uint32_t ErrDvdRenderFail = 0x8004027Au;
+    static constexpr std::uint32_t ErrPlaybackFailed = 0x8004025Fu;
+
+    // Where a GStreamer error came from, for the mapping below.
+    enum class ErrorOrigin { Media, AudioOutput, VideoOutput };
+    // The code for a GStreamer error (domain quark and code of its GError).
+    static std::uint32_t mapError(std::uint32_t domainQuark, int code, ErrorOrigin origin, bool missingPlugin);
+
+    // gst_init once per process; every constructor calls it.
+    static void ensureInitialised();
+
+    explicit GstMediaGraph(QObject *parent = nullptr);
+    ~GstMediaGraph() override;
+
+    void setMode(GraphMode mode) override { mode_ = mode; }
+    GraphMode mode() const override { return mode_; }
+    void setActive(bool active) override;
+    bool active() const override { return playbin_ != nullptr; }
+    void resetGraph() override;
+    // Blocks until the media is ready to play (paused on its first frame) or failed;
+    // at most prerollTimeoutMs. Activates the graph when it is not active.
+    void renderFile(const QString &path) override;
+    void run() override;
+    void pause() override;
+    // Stops playing and keeps the position (as pause, but isRunning is false either way).
+    void stop() override;
+    bool isRunning() const override { return running_ && !endOfStream_; }
+    void setVolume(int level) override;
+    int volume() const override { return volume_; }
+    // After the end of the stream the position equals the duration; before it, it
+    // stays below the duration, so "position == duration" means the end.
+    std::uint32_t positionMs() const override;
+    std::uint32_t durationMs() const override;
+    void seekMs(std::uint32_t positionMs) override;
+    AudioTap *audioTap() override { return tap_; }
+    QImage latestVideoFrame() const override;
+
+    int prerollTimeoutMs() const { return prerollTimeoutMs_; }
+    void setPrerollTimeoutMs(int ms) { prerollTimeoutMs_ = ms; }
+    // True when media is loaded (renderFile succeeded and nothing dropped it since).
+    bool hasMedia() const { return loaded_; }
+
+private:
+    struct CapturedError {
+        std::uint32_t domain = 0;
+        int code = 0;
+        ErrorOrigin origin = ErrorOrigin::Media;
+        QString text;
+    };
+    struct LoadWatch {
+        bool watching = false;
+        bool asyncDone = false;
+        bool missingPlugin = false;
+        QList<CapturedError> errors;
+    };
+    friend struct GstMediaGraphCallbacks;
+
+    void createPipeline();
+    void releasePipeline();
+    void dropMedia();
+    void applyVolume();
+    // Watching catches the errors that a synchronous state change posts.
+    void beginWatch();
+    LoadWatch endWatch();
+    void changeState(int state); // a GstState; throws MediaGraphError
+    MediaGraphError errorFrom(const LoadWatch &watch) const;
+    CapturedError capture(GstMessage *message) const;
+    // Any thread: called by the bus sync handler.
+    void onBusMessage(GstMessage *message);
+    // GUI thread: a forwarded bus message of media generation `generation`.
+    void handleMessage(GstMessage *message, quint64 generation);
+    void onVideoSample(GstAppSink *sink, bool preroll); // video streaming thread
+
+    GraphMode mode_ = GraphMode::Normal;
+    GstElement *playbin_ = nullptr;
+    GstElement *audioOut_ = nullptr;   // our audio sink bin (ref held)
+    GstElement *gain_ = nullptr;       // its volume element (ref held)
+    GstElement *videoSink_ = nullptr;  // appsink (ref held)
+    AudioTap *tap_ = nullptr;
+    int volume_ = 10000;
+    int prerollTimeoutMs_ = 5000;
+    bool loaded_ = false;
+    bool running_ = false;
+    bool endOfStream_ = false;
+    qint64 pendingSeekMs_ = -1;        // reported until the seek completes
+    mutable std::uint32_t lastDurationMs_ = 0;
+    mutable std::uint32_t lastPositionMs_ = 0;
+
+    // Bumped whenever media is dropped; forwarded messages of older media are ignored.
+    std::atomic<quint64> generation_{0};
+
+    std::mutex loadMutex_;
+    std::condition_variable loadChanged_;
+    LoadWatch load_; // guarded by loadMutex_
+
+    mutable std::mutex frameMutex_;
+    GstSample *frame_ = nullptr; // guarded by frameMutex_
+    std::atomic<bool> frameNoticePending_{false};
+};

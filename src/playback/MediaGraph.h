@@ -1,0 +1,85 @@
+#pragma once
+// The media graph: the one playback engine that the controller, the seek bar, the
+// video surface and the audio tap share. Owned by the start-up code, handed to
+// every window that uses it.
+//
+// Threads: every member is called on the GUI thread, and every signal is emitted
+// on the GUI thread (bus messages are marshalled there by the implementation).
+#include <QImage>
+#include <QObject>
+#include <QString>
+
+#include <cstdint>
+#include <stdexcept>
+
+class AudioTap;
+
+enum class GraphMode { Normal, Dvd };
+
+// A failed graph operation. what() is the engine's text followed by " ($CODE).",
+// the code in upper-case hexadecimal; code() is that number.
+class MediaGraphError : public std::runtime_error {
+public:
+    MediaGraphError(std::uint32_t code, const QString &engineText);
+    std::uint32_t code() const { return code_; }
+    QString message() const { return QString::fromUtf8(what()); }
+
+private:
+    std::uint32_t code_;
+};
+
+class MediaGraph : public QObject {
+    Q_OBJECT
+public:
+    using QObject::QObject;
+    ~MediaGraph() override = default;
+
+    virtual void setMode(GraphMode mode) = 0;
+    virtual GraphMode mode() const = 0;
+
+    // true creates an empty graph, false releases it (stopping whatever plays).
+    virtual void setActive(bool active) = 0;
+    virtual bool active() const = 0;
+
+    // Stops and drops the current media, keeping the attached components.
+    virtual void resetGraph() = 0;
+    // Builds the chain for a local file. Throws MediaGraphError.
+    virtual void renderFile(const QString &path) = 0;
+
+    // Throw MediaGraphError on failure.
+    virtual void run() = 0;
+    virtual void pause() = 0;
+    virtual void stop() = 0;
+    virtual bool isRunning() const = 0;
+
+    // 0..10000, clamped; see volumeToCentibels.
+    virtual void setVolume(int level) = 0;
+    virtual int volume() const = 0;
+
+    // Milliseconds; 0 when unknown.
+    virtual std::uint32_t positionMs() const = 0;
+    virtual std::uint32_t durationMs() const = 0;
+    virtual void seekMs(std::uint32_t positionMs) = 0;
+
+    // The audio tap on the graph's audio path; null when the engine has none.
+    virtual AudioTap *audioTap() { return nullptr; }
+
+    // The picture shown now: square pixels, QImage::Format_RGB32; null when there is
+    // no video. A copy, safe to keep. videoFrameReady() tells when a newer one exists.
+    virtual QImage latestVideoFrame() const { return {}; }
+
+    // ln(v + 1) x 1085.73 rounded, minus 10000: hundredths of a decibel (0 -> -10000, 10000 -> 0).
+    static int volumeToCentibels(int level);
+    // The linear gain the output applies for a level; 0 is silence.
+    static double volumeToLinearGain(int level);
+
+Q_SIGNALS:
+    // The media reached its end (the seek-bar tick treats it as position == duration).
+    void endOfStream();
+    // An error the engine reported while playing (not in answer to a call).
+    void asyncError(const QString &message);
+    // A new picture is ready for latestVideoFrame(); several frames may be coalesced.
+    void videoFrameReady();
+    // DVD playing position (time-code events); nothing emits it yet.
+    void dvdTimeChanged(int hours, int minutes, int seconds, int frames);
+};

@@ -1,0 +1,457 @@
+#include "playback/PlaybackController.h"
+
+#include "common/PathRules.h"
+#include "common/TimeFormat.h"
+#include "playback/MediaGraph.h"
+#include "playlist/ID3v1.h"
+#include "playlist/PlaylistModel.h"
+#include "ui/Dialogs.h"
+
+#include <QStringList>
+
+#include <algorithm>
+
+namespace {
+
+const QString kDvdExtension = QStringLiteral(".IFO");
+
+bool isVideoExtension(const QString &upperExt)
+{
+    static const QStringList video = {QStringLiteral(".AVI"), QStringLiteral(".ASF"), QStringLiteral(".MPG"),
+                                      QStringLiteral(".MPEG"), QStringLiteral(".WMV")};
+    return video.contains(upperExt);
+}
+
+// Counts an action in progress for as long as it runs, exceptions included.
+struct BusyScope {
+    explicit BusyScope(int &counter)
+        : counter_(counter)
+    {
+        ++counter_;
+    }
+    ~BusyScope() { --counter_; }
+    int &counter_;
+};
+
+// previous and the playlist's chosen row set StepMode for one pick only. It goes back
+// to "next" even when the pick fails, or every later automatic advance would repeat it.
+struct StepScope {
+    StepScope(int &mode, int value)
+        : mode_(mode)
+    {
+        mode_ = value;
+    }
+    ~StepScope() { mode_ = PlaybackController::StepNext; }
+    int &mode_;
+};
+
+} // namespace
+
+PlaybackController::PlaybackController(MediaGraph &graph, PlaylistModel &playlist, Dialogs &dialogs,
+                                       QObject *parent)
+    : QObject(parent)
+    , graph_(graph)
+    , playlist_(playlist)
+    , dialogs_(dialogs)
+{
+    ticker_.setInterval(100);
+    connect(&ticker_, &QTimer::timeout, this, &PlaybackController::tick);
+    connect(&graph_, &MediaGraph::endOfStream, this, &PlaybackController::onEndOfStream);
+    connect(&graph_, &MediaGraph::asyncError, this, &PlaybackController::onAsyncError);
+}
+
+void PlaybackController::setTexts(const ControllerTexts &texts)
+{
+    texts_ = texts;
+    Q_EMIT statusTextChanged(statusText());
+}
+
+void PlaybackController::setShowElapsed(bool elapsed)
+{
+    if (showElapsed_ == elapsed)
+        return;
+    showElapsed_ = elapsed;
+    Q_EMIT showElapsedChanged(elapsed);
+    updateTimeLabel();
+}
+
+QString PlaybackController::statusText() const
+{
+    switch (status_) {
+    case Status::Playing:
+        return texts_.playing;
+    case Status::Paused:
+        return texts_.paused;
+    case Status::Stopped:
+        break;
+    }
+    return texts_.stopped;
+}
+
+template <typename F>
+void PlaybackController::runAction(F &&action)
+{
+    BusyScope busy(busy_);
+    try {
+        action();
+    } catch (const MediaGraphError &error) {
+        reportError(error);
+    }
+}
+
+void PlaybackController::reportError(const MediaGraphError &error)
+{
+    dialogs_.showMessage(dialogParent_, error.message(), QString());
+}
+
+// ---- operations -------------------------------------------------------------
+
+void PlaybackController::PlayListItem()
+{
+    runAction([this] { doPlayListItem(); });
+}
+
+void PlaybackController::OpenAndPlay()
+{
+    runAction([this] { doOpenAndPlay(); });
+}
+
+void PlaybackController::PlayDvd(const QString &path)
+{
+    runAction([this, &path] { doPlayDvd(path); });
+}
+
+void PlaybackController::ShowTitle(const QString &path)
+{
+    if (path_rules::upperExtensionOf(path) != QLatin1String(".MP3")) {
+        setTitle(path_rules::fileNameOf(path));
+        return;
+    }
+    TID3v1 tag;
+    if (!tag.ReadFromPath(path))
+        return; // unreadable: the title line stays as it was
+    setTitle(tag.HasTag ? tag.displayTitle() : path_rules::fileNameOf(path));
+}
+
+void PlaybackController::doPlayListItem()
+{
+    const int n = playlist_.count();
+    if (n == 0) {
+        // Nothing to pick from: ask for files, as every transport action does.
+        doOpenAndPlay();
+        return;
+    }
+    // The playlist only asks for rows it has; a stale row must not index past the list.
+    if (stepMode_ == StepRequested && (requestedIndex_ < 0 || requestedIndex_ >= n))
+        return;
+
+    graph_.stop();
+    graph_.setActive(false);
+
+    bool picked = true;
+    switch (stepMode_) {
+    case StepRequested:
+        currentIndex_ = requestedIndex_;
+        break;
+    case StepNext:
+        if (currentIndex_ >= n - 1 || currentIndex_ < -1)
+            currentIndex_ = -1;
+        ++currentIndex_;
+        break;
+    case StepPrevious:
+        // Entries may have been deleted below CurrentIndex: step back from the list's end then.
+        currentIndex_ = currentIndex_ > 0 ? std::min(currentIndex_, n) - 1 : n - 1;
+        break;
+    default:
+        picked = false;
+        break;
+    }
+    if (picked)
+        currentFile_ = playlist_.path(currentIndex_);
+
+    playlist_.setPlayingIndex(currentIndex_);
+    ShowTitle(currentFile_);
+    openEntry(currentFile_);
+}
+
+void PlaybackController::doOpenAndPlay()
+{
+    const QStringList files = dialogs_.getOpenFileNames(dialogParent_, texts_.openFilter);
+    if (files.isEmpty())
+        return;
+    for (const QString &file : files)
+        playlist_.append(file);
+    playlist_.zobrazit();
+
+    const QString path = playlist_.path(0);
+    // Marked before opening, as PlayListItem does, so that after a failed open
+    // next and previous go on from this entry rather than from a stale index.
+    currentIndex_ = 0;
+    currentFile_ = path;
+    playlist_.setPlayingIndex(0);
+    ShowTitle(path);
+    openEntry(path);
+}
+
+void PlaybackController::openEntry(const QString &path)
+{
+    endPending_ = false;
+    asyncErrorShown_ = false;
+    const QString ext = path_rules::upperExtensionOf(path);
+    if (ext != kDvdExtension) {
+        graph_.setMode(GraphMode::Normal);
+        if (isVideoExtension(ext))
+            Q_EMIT showVideoWindowRequested();
+        graph_.setActive(true);
+        graph_.resetGraph();
+        graph_.renderFile(path);
+        graph_.run();
+        setStatus(Status::Playing);
+        setDvdButtonsVisible(false);
+    } else {
+        graph_.setMode(GraphMode::Dvd);
+        Q_EMIT showVideoWindowRequested();
+        graph_.resetGraph();
+        graph_.setActive(false);
+        doPlayDvd(path);
+        setDvdButtonsVisible(true); // the status text stays where it was
+    }
+}
+
+void PlaybackController::doPlayDvd(const QString &path)
+{
+    if (graph_.active()) {
+        // Resume; forward play at normal speed comes with DVD navigation.
+        graph_.run();
+        return;
+    }
+    graph_.setActive(true);
+    // The engine offers no DVD graph builder yet, which it answers as a failed render.
+    Q_UNUSED(path);
+    handleDvdRenderResult(DvdRenderFail);
+}
+
+void PlaybackController::handleDvdRenderResult(std::uint32_t result)
+{
+    if (result == 0) {
+        graph_.run();
+        return;
+    }
+    if (result == DvdRenderFail) {
+        dialogs_.showMessage(dialogParent_,
+                             QStringLiteral("Some basic error occurred in building the graph.\r"
+                                            "Possibilities include the DVD Navigator filter or the video or "
+                                            "audio renderer not instantiating,\r"
+                                            "a trivial connection or pin enumeration failing, or none of the "
+                                            "streams rendering."),
+                             QStringLiteral("Error"));
+    }
+    graph_.resetGraph();
+}
+
+// ---- transport actions ------------------------------------------------------
+
+void PlaybackController::play()
+{
+    runAction([this] { doPlay(); });
+}
+
+void PlaybackController::doPlay()
+{
+    if (status_ == Status::Paused) {
+        graph_.run();
+        setStatus(Status::Playing);
+        return;
+    }
+    if (graph_.active())
+        return;
+    if (playlist_.count() == 0)
+        doOpenAndPlay();
+    else
+        doPlayListItem();
+}
+
+void PlaybackController::pauseResume()
+{
+    runAction([this] {
+        if (status_ == Status::Playing) {
+            graph_.pause();
+            setStatus(Status::Paused);
+        } else if (status_ == Status::Paused) {
+            graph_.run();
+            setStatus(Status::Playing);
+        }
+    });
+}
+
+void PlaybackController::next()
+{
+    runAction([this] {
+        if (playlist_.count() == 0)
+            doOpenAndPlay();
+        else
+            doPlayListItem();
+    });
+}
+
+void PlaybackController::previous()
+{
+    runAction([this] {
+        StepScope step(stepMode_, StepPrevious);
+        if (playlist_.count() == 0)
+            doOpenAndPlay();
+        else
+            doPlayListItem();
+    });
+}
+
+void PlaybackController::addFiles()
+{
+    const QStringList files = dialogs_.getOpenFileNames(dialogParent_, texts_.openFilter);
+    for (const QString &file : files)
+        playlist_.append(file);
+    playlist_.zobrazit(); // also refreshes the count strip
+}
+
+void PlaybackController::playRequested(int focusedRow)
+{
+    runAction([this, focusedRow] {
+        StepScope step(stepMode_, StepRequested);
+        requestedIndex_ = focusedRow;
+        if (playlist_.count() > 0)
+            doPlayListItem();
+        else
+            doOpenAndPlay();
+    });
+}
+
+// ---- seek bar and time label ------------------------------------------------
+
+void PlaybackController::tick()
+{
+    // Inside a modal dialog of a running action: wait for it to finish.
+    if (busy_ > 0)
+        return;
+    runAction([this] {
+        lastPosition_ = graph_.positionMs();
+        lastDuration_ = graph_.durationMs();
+        updateTimeLabel();
+
+        const int max = static_cast<int>(lastDuration_ / 100);
+        const int pos = static_cast<int>(lastPosition_ / 100);
+        if (max != seekMax_) {
+            seekMax_ = max;
+            Q_EMIT seekRangeChanged(max);
+        }
+        if (pos != seekPos_) {
+            seekPos_ = pos;
+            Q_EMIT seekPositionChanged(pos);
+        }
+
+        if (!graph_.active()) {
+            endPending_ = false;
+            return;
+        }
+        // A duration of 0 is "unknown" (nothing rendered, a failed render, a stream
+        // still starting): only the engine's end-of-stream ends such an entry, or a
+        // file that never reports a length would be reopened ten times a second.
+        const bool atEnd = lastDuration_ > 0 && lastPosition_ == lastDuration_;
+        if (atEnd || endPending_)
+            entryEnded();
+    });
+}
+
+void PlaybackController::entryEnded()
+{
+    endPending_ = false;
+    graph_.setActive(false);
+    setStatus(Status::Stopped);
+    doPlay(); // the next entry; after the last comes the first
+}
+
+void PlaybackController::onEndOfStream()
+{
+    // Handled by the tick, which waits while a dialog of another action is open.
+    endPending_ = true;
+    tick();
+}
+
+void PlaybackController::onAsyncError(const QString &message)
+{
+    // One message per entry: engines tend to report a failure more than once.
+    if (asyncErrorShown_)
+        return;
+    asyncErrorShown_ = true;
+    endPending_ = false;
+    BusyScope busy(busy_);
+    try {
+        // Released, so play starts afresh instead of finding a dead graph "active".
+        graph_.setActive(false);
+    } catch (const MediaGraphError &) {
+        // The failure being reported already says what went wrong.
+    }
+    setStatus(Status::Stopped);
+    dialogs_.showMessage(dialogParent_, message, QString());
+}
+
+void PlaybackController::startTicking()
+{
+    ticker_.start();
+}
+
+void PlaybackController::stopTicking()
+{
+    ticker_.stop();
+}
+
+void PlaybackController::seekToBar(int barPos, int barMax)
+{
+    if (barMax <= 0)
+        return;
+    barPos = std::clamp(barPos, 0, barMax);
+    runAction([this, barPos, barMax] {
+        const std::uint64_t target = std::uint64_t(graph_.durationMs()) * std::uint64_t(barPos) / std::uint64_t(barMax);
+        graph_.seekMs(static_cast<std::uint32_t>(target));
+    });
+}
+
+void PlaybackController::toggleElapsed()
+{
+    setShowElapsed(!showElapsed_);
+}
+
+void PlaybackController::updateTimeLabel()
+{
+    std::uint32_t seconds = 0;
+    if (showElapsed_)
+        seconds = lastPosition_ / 1000;
+    else if (lastDuration_ > lastPosition_)
+        seconds = (lastDuration_ - lastPosition_) / 1000; // past the end counts as nothing left
+    const QString text = formatHms(seconds);
+    if (text == timeText_)
+        return;
+    timeText_ = text;
+    Q_EMIT timeTextChanged(text);
+}
+
+// ---- shown state ------------------------------------------------------------
+
+void PlaybackController::setStatus(Status status)
+{
+    if (status_ == status)
+        return;
+    status_ = status;
+    Q_EMIT statusTextChanged(statusText());
+}
+
+void PlaybackController::setTitle(const QString &title)
+{
+    title_ = title;
+    Q_EMIT titleChanged(title); // also when equal: the window restarts its marquee
+}
+
+void PlaybackController::setDvdButtonsVisible(bool visible)
+{
+    dvdButtonsVisible_ = visible;
+    Q_EMIT dvdButtonsVisibleChanged(visible);
+}

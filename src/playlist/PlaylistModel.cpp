@@ -1,0 +1,122 @@
+#include "playlist/PlaylistModel.h"
+
+#include "common/PathRules.h"
+#include "playlist/ID3v1.h"
+
+#include <QFileInfo>
+
+PlaylistModel::PlaylistModel(QObject *parent)
+    : QAbstractListModel(parent)
+{
+}
+
+void PlaylistModel::setPaths(const QStringList &paths)
+{
+    paths_ = paths;
+    zobrazit();
+}
+
+void PlaylistModel::append(const QString &path)
+{
+    paths_.append(path);
+}
+
+void PlaylistModel::removeAt(int index)
+{
+    if (index < 0 || index >= count())
+        return;
+    const bool shown = index < display_.size();
+    if (shown)
+        beginRemoveRows(QModelIndex(), index, index);
+    paths_.removeAt(index);
+    if (shown) {
+        display_.removeAt(index);
+        endRemoveRows();
+    }
+    Q_EMIT countChanged(count());
+}
+
+void PlaylistModel::move(int from, int to)
+{
+    const int n = count();
+    if (from < 0 || from >= n || from == to)
+        return;
+    // "to" past the end means: append at the end.
+    if (to < 0 || to >= n)
+        to = n - 1;
+    if (from == to)
+        return;
+    const QString path = paths_.takeAt(from);
+    paths_.insert(to, path);
+    if (display_.size() == n) {
+        const QString name = display_.takeAt(from);
+        display_.insert(to, name);
+        const int first = std::min(from, to);
+        const int last = std::max(from, to);
+        Q_EMIT dataChanged(index(first), index(last));
+    }
+}
+
+void PlaylistModel::zobrazit()
+{
+    beginResetModel();
+    display_.clear();
+    display_.reserve(paths_.size());
+    for (const QString &p : std::as_const(paths_))
+        display_.append(cachedDisplayName(p));
+    endResetModel();
+    Q_EMIT countChanged(count());
+}
+
+void PlaylistModel::setPlayingIndex(int index)
+{
+    const int old = playingIndex_;
+    playingIndex_ = index;
+    if (old >= 0 && old < display_.size())
+        Q_EMIT dataChanged(this->index(old), this->index(old));
+    if (index >= 0 && index < display_.size())
+        Q_EMIT dataChanged(this->index(index), this->index(index));
+    Q_EMIT playingIndexChanged(index);
+}
+
+int PlaylistModel::rowCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : static_cast<int>(display_.size());
+}
+
+QVariant PlaylistModel::data(const QModelIndex &index, int role) const
+{
+    if (!index.isValid() || index.row() >= display_.size())
+        return {};
+    if (role == Qt::DisplayRole)
+        return display_.at(index.row());
+    if (role == Qt::ToolTipRole && index.row() < paths_.size())
+        return paths_.at(index.row());
+    return {};
+}
+
+QString PlaylistModel::displayNameFor(const QString &path)
+{
+    const QString name = path_rules::fileNameOf(path);
+    if (path_rules::upperExtensionOf(path) != QLatin1String(".MP3"))
+        return name;
+    TID3v1 tag;
+    if (tag.ReadFromPath(path) && tag.HasTag)
+        return tag.displayTitle();
+    return name;
+}
+
+QString PlaylistModel::cachedDisplayName(const QString &path)
+{
+    if (path_rules::upperExtensionOf(path) != QLatin1String(".MP3"))
+        return path_rules::fileNameOf(path);
+    const QFileInfo info(path);
+    const qint64 size = info.exists() ? info.size() : -1;
+    const qint64 mtime = info.exists() ? info.lastModified().toMSecsSinceEpoch() : 0;
+    auto it = titleCache_.find(path);
+    if (it != titleCache_.end() && it->size == size && it->mtime == mtime)
+        return it->name;
+    const QString name = displayNameFor(path);
+    titleCache_.insert(path, CachedTitle{size, mtime, name});
+    return name;
+}

@@ -1,0 +1,57 @@
+#pragma once
+// The playlist: the path list (the play order, ListBox2), the display names
+// (row i shows path i, ListBox3) and the row drawn as playing.
+// Plain class: no widgets; the playlist window shows it through a list view.
+#include <QAbstractListModel>
+#include <QDateTime>
+#include <QHash>
+#include <QStringList>
+
+#include <vector>
+
+class PlaylistModel : public QAbstractListModel {
+    Q_OBJECT
+public:
+    explicit PlaylistModel(QObject *parent = nullptr);
+
+    // Path list.
+    int count() const { return static_cast<int>(paths_.size()); }
+    const QString &path(int index) const { return paths_.at(index); }
+    const QStringList &paths() const { return paths_; }
+    void setPaths(const QStringList &paths); // also rebuilds the display
+    void append(const QString &path);        // path list only; call zobrazit afterwards
+    void removeAt(int index);                // both lists
+    void move(int from, int to);             // both lists, as remove then insert
+
+    // Rebuilds every display name from the path list (tag titles for .MP3).
+    void zobrazit();
+    QString displayName(int index) const { return display_.value(index); }
+
+    int playingIndex() const { return playingIndex_; }
+    void setPlayingIndex(int index);
+
+    // QAbstractListModel
+    int rowCount(const QModelIndex &parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
+
+    // Display name of one path, as zobrazit computes it.
+    static QString displayNameFor(const QString &path);
+
+Q_SIGNALS:
+    void countChanged(int count);
+    void playingIndexChanged(int index);
+
+private:
+    struct CachedTitle {
+        qint64 size = -1;
+        qint64 mtime = 0;
+        QString name;
+    };
+    QString cachedDisplayName(const QString &path);
+
+    QStringList paths_;
+    QStringList display_;
+    int playingIndex_ = 0;
+    // Tag reads are not repeated for files that did not change.
+    QHash<QString, CachedTitle> titleCache_;
+};

@@ -1,0 +1,36 @@
+#pragma once
+// Every dialog and message box of the player goes through this interface, so that
+// tests can answer them. QtDialogs is the real one.
+#include <QColor>
+#include <QFont>
+#include <QString>
+#include <QStringList>
+
+class QWidget;
+
+class Dialogs {
+public:
+    virtual ~Dialogs() = default;
+
+    // filter is "description|pattern;pattern" (one entry). Empty list: cancelled.
+    virtual QStringList getOpenFileNames(QWidget *parent, const QString &filter) = 0;
+    // Empty string: cancelled.
+    virtual QString getSaveFileName(QWidget *parent, const QString &filter, const QString &suggestedName) = 0;
+    // A plain message box with an OK button. An empty caption takes the program's.
+    virtual void showMessage(QWidget *parent, const QString &text, const QString &caption = QString()) = 0;
+    // Returns false when cancelled.
+    virtual bool chooseFont(QWidget *parent, QFont &font, QColor &colour) = 0;
+    virtual void beep() = 0;
+
+    // "Audio|*.mp3;*.wav" -> "Audio (*.mp3 *.wav)" for Qt's file dialogs.
+    static QString toQtFilter(const QString &filter);
+};
+
+class QtDialogs : public Dialogs {
+public:
+    QStringList getOpenFileNames(QWidget *parent, const QString &filter) override;
+    QString getSaveFileName(QWidget *parent, const QString &filter, const QString &suggestedName) override;
+    void showMessage(QWidget *parent, const QString &text, const QString &caption) override;
+    bool chooseFont(QWidget *parent, QFont &font, QColor &colour) override;
+    void beep() override;
+};

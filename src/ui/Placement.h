@@ -1,0 +1,22 @@
+#pragma once
+// Window placement in the settings file: Sirka, Vyska (resizable windows only),
+// ZLeva, ZHora and Videt, read in that order when a window is created.
+#include <QColor>
+#include <QFont>
+#include <QSize>
+#include <QString>
+
+class IniFile;
+class QWidget;
+
+namespace placement {
+
+// Reads size (when defaultSize is valid), then position; applies them; returns Videt.
+bool read(const IniFile &ini, const QString &section, QWidget &window, QSize defaultSize);
+// Writes Sirka/Vyska (when sized), ZLeva, ZHora and Videt (when withVisible).
+void write(IniFile &ini, const QString &section, const QWidget &window, bool sized, bool withVisible = true);
+
+} // namespace placement
+
+// Applies the main window's font and font colour to a window.
+void applyMainFont(QWidget &window, const QFont &font, const QColor &colour);

@@ -1,0 +1,171 @@
+// The built player in a temporary program directory: second instance, signals, damaged list.
+#include "settings/IniFile.h"
+#include "storage/ListStore.h"
+#include "support/ProgramDirFixture.h"
+
+#include <QDir>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <csignal>
+#include <sys/stat.h>
+
+namespace {
+
+class Player {
+public:
+    Player(const ProgramDirFixture &dir, const QString &runtimeDir)
+        : dir_(dir)
+        , runtime_(runtimeDir)
+        , program_(dir.installProgram())
+    {
+    }
+
+    QProcessEnvironment environment() const
+    {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime_);
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        return env;
+    }
+
+    bool start(const QStringList &args = {})
+    {
+        first_.setProcessEnvironment(environment());
+        first_.setProcessChannelMode(QProcess::ForwardedChannels);
+        first_.start(program_, args);
+        if (!first_.waitForStarted(10000))
+            return false;
+        // The player takes hand-offs once every window is up.
+        QElapsedTimer t;
+        t.start();
+        while (!QFile::exists(runtime_ + QStringLiteral("/Quillon")) && t.elapsed() < 60000) {
+            if (first_.state() == QProcess::NotRunning)
+                return false;
+            QTest::qWait(50);
+        }
+        return QFile::exists(runtime_ + QStringLiteral("/Quillon"));
+    }
+
+    // Runs a second instance to its end; returns its exit code (-1 when it did not end).
+    int runSecond(const QStringList &args)
+    {
+        QProcess second;
+        second.setProcessEnvironment(environment());
+        second.start(program_, args);
+        if (!second.waitForFinished(30000)) {
+            second.kill();
+            return -1;
+        }
+        return second.exitStatus() == QProcess::NormalExit ? second.exitCode() : -1;
+    }
+
+    int terminate(int signalNumber = SIGTERM)
+    {
+        ::kill(static_cast<pid_t>(first_.processId()), signalNumber);
+        if (!first_.waitForFinished(30000)) {
+            first_.kill();
+            first_.waitForFinished();
+            return -1;
+        }
+        return first_.exitStatus() == QProcess::NormalExit ? first_.exitCode() : -1;
+    }
+
+private:
+    const ProgramDirFixture &dir_;
+    QString runtime_;
+    QString program_;
+    QProcess first_;
+};
+
+QString makeRuntimeDir(QTemporaryDir &tmp)
+{
+    ::chmod(QFile::encodeName(tmp.path()).constData(), 0700);
+    return tmp.path();
+}
+
+QStringList storedPlaylist(const ProgramDirFixture &dir)
+{
+    return ListStore::loadList(dir.file(QStringLiteral("playlist.st3")), false).entries;
+}
+
+} // namespace
+
+class EndToEndTest : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void secondInstanceHandsOverAndEnds();
+    void signalsSaveSettingsAndPlaylist_data();
+    void signalsSaveSettingsAndPlaylist();
+    void damagedPlaylistSurvives();
+};
+
+void EndToEndTest::secondInstanceHandsOverAndEnds()
+{
+    ProgramDirFixture dir;
+    QTemporaryDir runtime;
+    QString error;
+    QVERIFY(ListStore::saveList(dir.file(QStringLiteral("playlist.st3")), {"/stored/first.wav"}, &error));
+    Player player(dir, makeRuntimeDir(runtime));
+    QVERIFY(player.start());
+    const QByteArray iniBefore = dir.readFile(QStringLiteral("nastaveni.ini"));
+
+    QCOMPARE(player.runSecond({"/music/Píseň.Mp3", "/music/second-is-lost.mp3"}), 0);
+    QCOMPARE(player.runSecond({"/video/clip.vob"}), 0);
+    QCOMPARE(player.runSecond({"/docs/readme.txt"}), 0);
+    QCOMPARE(player.runSecond({}), 0);
+    // A second instance never touches the settings.
+    QCOMPARE(dir.readFile(QStringLiteral("nastaveni.ini")), iniBefore);
+
+    QCOMPARE(player.terminate(), 0);
+    QCOMPARE(storedPlaylist(dir), (QStringList{"/stored/first.wav", "/music/Píseň.Mp3"}));
+}
+
+void EndToEndTest::signalsSaveSettingsAndPlaylist_data()
+{
+    QTest::addColumn<int>("signalNumber");
+    QTest::newRow("SIGTERM") << int(SIGTERM);
+    QTest::newRow("SIGINT") << int(SIGINT);
+    QTest::newRow("SIGHUP") << int(SIGHUP);
+}
+
+void EndToEndTest::signalsSaveSettingsAndPlaylist()
+{
+    QFETCH(int, signalNumber);
+    ProgramDirFixture dir;
+    QTemporaryDir runtime;
+    dir.writeFile(QStringLiteral("nastaveni.ini"), "; kept comment\r\n[NASTAVENI1]\r\nZLeva=33\r\nVolume=777\r\n"
+                                                   "Unknown=stays\r\n[NASTAVENI4]\r\nVidet=0\r\n");
+    Player player(dir, makeRuntimeDir(runtime));
+    QVERIFY(player.start({"/a/one.mp3", "/a/two.txt"}));
+    QCOMPARE(player.terminate(signalNumber), 0);
+
+    const IniFile ini(dir.file(QStringLiteral("nastaveni.ini")));
+    QCOMPARE(ini.readInteger(QStringLiteral("NASTAVENI1"), QStringLiteral("ZLeva"), -1), 33);
+    QCOMPARE(ini.readInteger(QStringLiteral("NASTAVENI1"), QStringLiteral("Volume"), -1), 777);
+    QCOMPARE(ini.readBool(QStringLiteral("NASTAVENI4"), QStringLiteral("Videt"), true), false);
+    QCOMPARE(ini.readBool(QStringLiteral("NASTAVENI9"), QStringLiteral("Videt"), false), true);
+    QCOMPARE(ini.readString(QStringLiteral("NASTAVENI1"), QStringLiteral("Unknown"), QString()), QStringLiteral("stays"));
+    QVERIFY(dir.readFile(QStringLiteral("nastaveni.ini")).startsWith("; kept comment"));
+    QCOMPARE(storedPlaylist(dir), (QStringList{"/a/one.mp3", "/a/two.txt"}));
+}
+
+void EndToEndTest::damagedPlaylistSurvives()
+{
+    ProgramDirFixture dir;
+    QTemporaryDir runtime;
+    const QByteArray damaged = QByteArray::fromHex("78da0badbeef00112233");
+    dir.writeFile(QStringLiteral("playlist.st3"), damaged);
+    Player player(dir, makeRuntimeDir(runtime));
+    QVERIFY(player.start());
+    // The message about it is open when the signal comes; the player still ends cleanly.
+    QCOMPARE(player.terminate(), 0);
+    const QStringList aside = QDir(dir.path()).entryList({QStringLiteral("playlist.st3.damaged-*")});
+    QCOMPARE(aside.size(), 1);
+    QCOMPARE(dir.readFile(aside.first()), damaged);
+    QCOMPARE(dir.readFile(QStringLiteral("playlist.st3")), QByteArray::fromHex("78da030000000001"));
+}
+
+QTEST_GUILESS_MAIN(EndToEndTest)
+#include "test_e2e_program.moc"

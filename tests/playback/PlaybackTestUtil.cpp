@@ -1,0 +1,123 @@
+#include "PlaybackTestUtil.h"
+
+#include "playback/MediaGraph.h"
+
+#include <QSignalSpy>
+#include <QThread>
+
+#include <cmath>
+#include <cstring>
+
+namespace playback_test {
+
+bool pulseAvailable(QString *why)
+{
+    if (qEnvironmentVariableIsEmpty("PULSE_SERVER")) {
+        *why = QStringLiteral("PULSE_SERVER is not set (start scripts/pulse-null-sink.sh)");
+        return false;
+    }
+    QProcess pactl;
+    pactl.start(QStringLiteral("pactl"), {QStringLiteral("info")});
+    if (!pactl.waitForFinished(5000) || pactl.exitCode() != 0) {
+        *why = QStringLiteral("the PulseAudio server at PULSE_SERVER does not answer");
+        return false;
+    }
+    return true;
+}
+
+bool runToEnd(MediaGraph &graph, int timeoutMs)
+{
+    QSignalSpy ended(&graph, &MediaGraph::endOfStream);
+    graph.run();
+    return ended.wait(timeoutMs);
+}
+
+bool MonitorRecorder::start()
+{
+    process_.start(QStringLiteral("parec"),
+                   {QStringLiteral("-d"), QStringLiteral("tarnel_null.monitor"), QStringLiteral("--raw"),
+                    QStringLiteral("--format=s16le"), QStringLiteral("--rate=44100"),
+                    QStringLiteral("--channels=2"), QStringLiteral("--latency-msec=20")});
+    if (!process_.waitForStarted(5000))
+        return false;
+    // Give the record stream time to connect before anything is played.
+    QThread::msleep(300);
+    return process_.state() == QProcess::Running;
+}
+
+std::vector<std::int16_t> MonitorRecorder::stop()
+{
+    QThread::msleep(200);
+    process_.terminate();
+    process_.waitForFinished(5000);
+    const QByteArray bytes = process_.readAllStandardOutput();
+    std::vector<std::int16_t> samples(std::size_t(bytes.size()) / 2);
+    std::memcpy(samples.data(), bytes.constData(), samples.size() * 2);
+    return samples;
+}
+
+std::vector<double> channelOf(const std::vector<std::int16_t> &interleaved, int channels, int channel)
+{
+    std::vector<double> out;
+    out.reserve(interleaved.size() / channels);
+    for (std::size_t i = channel; i < interleaved.size(); i += channels)
+        out.push_back(interleaved[i]);
+    return out;
+}
+
+std::pair<std::size_t, std::size_t> loudRange(const std::vector<double> &x, double threshold)
+{
+    std::size_t first = x.size();
+    std::size_t last = 0;
+    for (std::size_t i = 0; i < x.size(); ++i) {
+        if (std::abs(x[i]) > threshold) {
+            first = std::min(first, i);
+            last = i + 1;
+        }
+    }
+    return first < last ? std::make_pair(first, last) : std::make_pair(std::size_t(0), std::size_t(0));
+}
+
+double tonePower(const std::vector<double> &x, std::size_t begin, std::size_t end, double frequency,
+                 double sampleRate)
+{
+    const double coefficient = 2.0 * std::cos(2.0 * M_PI * frequency / sampleRate);
+    double s1 = 0.0;
+    double s2 = 0.0;
+    for (std::size_t i = begin; i < end; ++i) {
+        const double s0 = x[i] + coefficient * s1 - s2;
+        s2 = s1;
+        s1 = s0;
+    }
+    const double n = double(end - begin);
+    return (s1 * s1 + s2 * s2 - coefficient * s1 * s2) / (n * n);
+}
+
+double rms(const std::vector<double> &x, std::size_t begin, std::size_t end)
+{
+    if (end <= begin)
+        return 0.0;
+    double sum = 0.0;
+    for (std::size_t i = begin; i < end; ++i)
+        sum += x[i] * x[i];
+    return std::sqrt(sum / double(end - begin));
+}
+
+int zeroCrossings(const char *data, int frames, int channels)
+{
+    int crossings = 0;
+    int previous = 0;
+    for (int i = 0; i < frames; ++i) {
+        std::int16_t v;
+        std::memcpy(&v, data + std::size_t(i) * channels * 2, 2);
+        const int sign = v > 0 ? 1 : (v < 0 ? -1 : 0);
+        if (sign != 0) {
+            if (previous != 0 && sign != previous)
+                ++crossings;
+            previous = sign;
+        }
+    }
+    return crossings;
+}
+
+} // namespace playback_test

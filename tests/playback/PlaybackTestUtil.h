@@ -1,0 +1,43 @@
+#pragma once
+// Shared by the playback integration tests: the PulseAudio null sink, a recorder of
+// what it played, and small signal measurements.
+#include <QByteArray>
+#include <QProcess>
+#include <QString>
+
+#include <cstdint>
+#include <vector>
+
+class MediaGraph;
+
+namespace playback_test {
+
+// The private daemon started by scripts/pulse-null-sink.sh answers (PULSE_SERVER set).
+bool pulseAvailable(QString *why);
+
+// Plays the rendered media until endOfStream; false on timeout.
+bool runToEnd(MediaGraph &graph, int timeoutMs);
+
+// Records the null sink's monitor as 16-bit stereo at 44.1 kHz.
+class MonitorRecorder {
+public:
+    bool start();
+    // Stops and returns the interleaved samples recorded.
+    std::vector<std::int16_t> stop();
+
+private:
+    QProcess process_;
+};
+
+// Every `channels`-th sample starting at `channel`.
+std::vector<double> channelOf(const std::vector<std::int16_t> &interleaved, int channels, int channel);
+// Indices of the first and past the last sample louder than threshold (empty range: none).
+std::pair<std::size_t, std::size_t> loudRange(const std::vector<double> &x, double threshold);
+// Relative power of a frequency (Goertzel) in x[begin, end).
+double tonePower(const std::vector<double> &x, std::size_t begin, std::size_t end, double frequency,
+                 double sampleRate);
+double rms(const std::vector<double> &x, std::size_t begin, std::size_t end);
+// Sign changes of channel 0 in the first `frames` frames of an interleaved 16-bit block.
+int zeroCrossings(const char *data, int frames, int channels);
+
+} // namespace playback_test

@@ -1,0 +1,484 @@
+// The playback controller against a recording graph and scripted dialogs.
+#include "playback/PlaybackController.h"
+#include "playlist/PlaylistModel.h"
+#include "support/FakeMediaGraph.h"
+#include "support/ScriptedDialogs.h"
+
+#include <QFile>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <memory>
+
+namespace {
+
+const ControllerTexts kTexts{QStringLiteral("Hraje"), QStringLiteral("Pauza"), QStringLiteral("Stop"),
+                             QStringLiteral("Media soubory|*.mp3;*.wav;*.wmv")};
+
+struct Rig {
+    explicit Rig(const QStringList &paths = {})
+    {
+        playlist.setPaths(paths);
+        ctl.setTexts(kTexts);
+    }
+    FakeMediaGraph graph;
+    PlaylistModel playlist;
+    ScriptedDialogs dialogs;
+    PlaybackController ctl{graph, playlist, dialogs};
+};
+
+QStringList entries(int n)
+{
+    QStringList paths;
+    for (int i = 0; i < n; ++i)
+        paths.append(QStringLiteral("/m/e%1.ogg").arg(i));
+    return paths;
+}
+
+} // namespace
+
+class TestController : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void picking_data();
+    void picking();
+    void startThenNextWraps();
+    void endRules_data();
+    void endRules();
+    void emptyListAsksForFiles();
+    void timeLabel_data();
+    void timeLabel();
+    void transportStates();
+    void videoWindow_data();
+    void videoWindow();
+    void dvdBranchShowsButtonsUntilAFilePlays();
+    void failedRenderStopsTheAction();
+    void failedPickRestoresStepMode();
+    void asyncErrorShownOnceAndStops();
+    void noNestedActionsInsideAModalDialog();
+    void addFiles();
+    void seekToBar_data();
+    void seekToBar();
+    void titleLine();
+};
+
+void TestController::picking_data()
+{
+    QTest::addColumn<int>("count");
+    QTest::addColumn<int>("start");    // row played first, -1: nothing played yet
+    QTest::addColumn<int>("shrinkTo"); // entries left after deleting from the end, -1: none
+    QTest::addColumn<QString>("action");
+    QTest::addColumn<int>("expected");
+
+    QTest::newRow("first next") << 3 << -1 << -1 << "next" << 0;
+    QTest::newRow("first play") << 3 << -1 << -1 << "play" << 0;
+    QTest::newRow("next") << 3 << 1 << -1 << "next" << 2;
+    QTest::newRow("next wraps") << 3 << 2 << -1 << "next" << 0;
+    QTest::newRow("previous") << 3 << 1 << -1 << "previous" << 0;
+    QTest::newRow("previous wraps") << 3 << 0 << -1 << "previous" << 2;
+    QTest::newRow("previous before anything") << 3 << -1 << -1 << "previous" << 2;
+    QTest::newRow("requested row") << 3 << 0 << -1 << "request 2" << 2;
+    QTest::newRow("requested same row") << 3 << 1 << -1 << "request 1" << 1;
+    QTest::newRow("next after playing row deleted") << 5 << 4 << 2 << "next" << 0;
+    QTest::newRow("previous after playing row deleted") << 5 << 4 << 2 << "previous" << 1;
+    QTest::newRow("requested row out of range ignored") << 3 << 1 << -1 << "request 7" << 1;
+}
+
+void TestController::picking()
+{
+    QFETCH(int, count);
+    QFETCH(int, start);
+    QFETCH(int, shrinkTo);
+    QFETCH(QString, action);
+    QFETCH(int, expected);
+
+    Rig rig(entries(count));
+    if (start >= 0)
+        rig.ctl.playRequested(start);
+    if (shrinkTo >= 0) {
+        while (rig.playlist.count() > shrinkTo)
+            rig.playlist.removeAt(rig.playlist.count() - 1);
+    }
+    if (action == QLatin1String("next"))
+        rig.ctl.next();
+    else if (action == QLatin1String("previous"))
+        rig.ctl.previous();
+    else if (action == QLatin1String("play"))
+        rig.ctl.play();
+    else
+        rig.ctl.playRequested(action.section(QLatin1Char(' '), 1).toInt());
+
+    QCOMPARE(rig.ctl.CurrentIndex(), expected);
+    QCOMPARE(rig.ctl.CurrentFile(), rig.playlist.path(expected));
+    QCOMPARE(rig.playlist.playingIndex(), expected);
+    QCOMPARE(rig.graph.renderedPath(), rig.playlist.path(expected));
+    QCOMPARE(rig.ctl.StepMode(), int(PlaybackController::StepNext));
+    QVERIFY(rig.dialogs.messages.isEmpty());
+}
+
+void TestController::startThenNextWraps()
+{
+    Rig rig(entries(3));
+    rig.ctl.play(); // what the end of start-up does
+    QCOMPARE(rig.graph.calls(), (QStringList{"stop", "setActive(false)", "setMode(Normal)", "setActive(true)",
+                                             "resetGraph", "renderFile(/m/e0.ogg)", "run"}));
+    rig.ctl.next();
+    rig.ctl.next();
+    rig.ctl.next();
+    QCOMPARE(rig.graph.renderedPaths(), (QStringList{"/m/e0.ogg", "/m/e1.ogg", "/m/e2.ogg", "/m/e0.ogg"}));
+    QCOMPARE(rig.ctl.statusText(), QStringLiteral("Hraje"));
+}
+
+void TestController::endRules_data()
+{
+    QTest::addColumn<uint>("position");
+    QTest::addColumn<uint>("duration");
+    QTest::addColumn<bool>("endOfStream");
+    QTest::addColumn<bool>("advances");
+
+    QTest::newRow("position reaches duration") << 5000u << 5000u << false << true;
+    QTest::newRow("just before the end") << 4999u << 5000u << false << false;
+    QTest::newRow("length never known") << 0u << 0u << false << false;
+    QTest::newRow("engine end, length never known") << 0u << 0u << true << true;
+    QTest::newRow("engine end before position catches up") << 4900u << 5000u << true << true;
+}
+
+void TestController::endRules()
+{
+    QFETCH(uint, position);
+    QFETCH(uint, duration);
+    QFETCH(bool, endOfStream);
+    QFETCH(bool, advances);
+
+    Rig rig(entries(3));
+    rig.ctl.playRequested(2); // the last entry: an advance wraps to the first
+    rig.graph.setDuration(duration);
+    rig.graph.setPosition(position);
+    for (int i = 0; i < 3; ++i) {
+        if (endOfStream && i == 0)
+            rig.graph.emitEndOfStream();
+        else
+            rig.ctl.tick();
+    }
+    QCOMPARE(rig.ctl.CurrentIndex(), advances ? 0 : 2);
+    QCOMPARE(rig.graph.renderedPaths().size(), advances ? 2 : 1);
+    QCOMPARE(rig.ctl.statusText(), QStringLiteral("Hraje"));
+
+    // Nothing ends while the graph is released.
+    Rig idle(entries(3));
+    idle.graph.setDuration(duration);
+    idle.graph.setPosition(duration);
+    idle.ctl.tick();
+    QVERIFY(idle.graph.calls().isEmpty());
+}
+
+void TestController::emptyListAsksForFiles()
+{
+    Rig rig;
+    QSignalSpy status(&rig.ctl, &PlaybackController::statusTextChanged);
+    rig.ctl.play(); // cancelled
+    QCOMPARE(rig.dialogs.openFilters, QStringList{kTexts.openFilter});
+    QVERIFY(rig.graph.calls().isEmpty());
+    QCOMPARE(rig.ctl.statusText(), QStringLiteral("Stop"));
+    QCOMPARE(status.count(), 0);
+    QCOMPARE(rig.ctl.CurrentIndex(), -1);
+
+    rig.dialogs.queueOpenFiles({"/m/b.wav", "/m/a.ogg"});
+    rig.ctl.next();
+    QCOMPARE(rig.playlist.paths(), (QStringList{"/m/b.wav", "/m/a.ogg"}));
+    QCOMPARE(rig.graph.renderedPaths(), QStringList{"/m/b.wav"});
+    QCOMPARE(rig.ctl.CurrentIndex(), 0);
+    QCOMPARE(rig.playlist.playingIndex(), 0);
+    QCOMPARE(rig.ctl.statusText(), QStringLiteral("Hraje"));
+    rig.ctl.next();
+    QCOMPARE(rig.graph.renderedPath(), QStringLiteral("/m/a.ogg"));
+
+    // A chosen row on an empty list asks for files as well.
+    Rig other;
+    other.ctl.playRequested(0);
+    QCOMPARE(other.dialogs.openFilters.size(), 1);
+    QCOMPARE(other.ctl.StepMode(), int(PlaybackController::StepNext));
+}
+
+void TestController::timeLabel_data()
+{
+    QTest::addColumn<bool>("elapsed");
+    QTest::addColumn<uint>("position");
+    QTest::addColumn<uint>("duration");
+    QTest::addColumn<QString>("text");
+
+    QTest::newRow("nothing") << true << 0u << 0u << "0:00:00";
+    QTest::newRow("59 s") << true << 59999u << 100000u << "0:00:59";
+    QTest::newRow("one hour") << true << 3600000u << 4000000u << "1:00:00";
+    QTest::newRow("over a day") << true << 90000000u << 90000000u << "25:00:00";
+    QTest::newRow("3 725 000 ms left") << false << 1000u << 3726000u << "1:02:05";
+    QTest::newRow("nothing left") << false << 5000u << 5000u << "0:00:00";
+    QTest::newRow("position past duration") << false << 5100u << 5000u << "0:00:00";
+}
+
+void TestController::timeLabel()
+{
+    QFETCH(bool, elapsed);
+    QFETCH(uint, position);
+    QFETCH(uint, duration);
+    QFETCH(QString, text);
+
+    Rig rig;
+    rig.ctl.setShowElapsed(elapsed);
+    rig.graph.setDuration(duration);
+    rig.graph.setPosition(position);
+    QSignalSpy range(&rig.ctl, &PlaybackController::seekRangeChanged);
+    QSignalSpy pos(&rig.ctl, &PlaybackController::seekPositionChanged);
+    rig.ctl.tick();
+    QCOMPARE(rig.ctl.timeText(), text);
+    QCOMPARE(range.last().at(0).toInt(), int(duration / 100));
+    QCOMPARE(pos.last().at(0).toInt(), int(position / 100));
+
+    // A click on the label shows the other reading at once.
+    rig.ctl.toggleElapsed();
+    QCOMPARE(rig.ctl.ShowElapsed(), !elapsed);
+    rig.ctl.toggleElapsed();
+    QCOMPARE(rig.ctl.timeText(), text);
+}
+
+void TestController::transportStates()
+{
+    Rig rig(entries(2));
+    QCOMPARE(rig.ctl.statusText(), QStringLiteral("Stop"));
+    rig.ctl.pauseResume(); // stopped: nothing to pause
+    QVERIFY(rig.graph.calls().isEmpty());
+
+    rig.ctl.play();
+    rig.graph.clearCalls();
+    rig.ctl.play(); // already playing
+    QVERIFY(rig.graph.calls().isEmpty());
+
+    rig.ctl.pauseResume();
+    QCOMPARE(rig.ctl.statusText(), QStringLiteral("Pauza"));
+    rig.ctl.play(); // resumes the same entry
+    QCOMPARE(rig.graph.calls(), (QStringList{"pause", "run"}));
+    QCOMPARE(rig.ctl.statusText(), QStringLiteral("Hraje"));
+    rig.ctl.pauseResume();
+    rig.ctl.pauseResume();
+    QCOMPARE(rig.graph.calls(), (QStringList{"pause", "run", "pause", "run"}));
+
+    // Texts that arrive later replace the shown one.
+    QSignalSpy status(&rig.ctl, &PlaybackController::statusTextChanged);
+    rig.ctl.setTexts({"Playing", "Paused", "Stopped", kTexts.openFilter});
+    QCOMPARE(status.last().at(0).toString(), QStringLiteral("Playing"));
+}
+
+void TestController::videoWindow_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<bool>("shown");
+    QTest::newRow("mkv") << "/v/film.mkv" << false;
+    QTest::newRow("mp4") << "/v/film.mp4" << false;
+    QTest::newRow("wmv upper") << "/v/clip.WMV" << true;
+    QTest::newRow("avi") << "/v/clip.avi" << true;
+    QTest::newRow("mpeg mixed case") << "/v/clip.Mpeg" << true;
+    QTest::newRow("asf") << "/v/clip.asf" << true;
+    QTest::newRow("dvd") << "/dvd/VIDEO_TS/VIDEO_TS.IFO" << true;
+}
+
+void TestController::videoWindow()
+{
+    QFETCH(QString, path);
+    QFETCH(bool, shown);
+    Rig rig({path});
+    QSignalSpy video(&rig.ctl, &PlaybackController::showVideoWindowRequested);
+    rig.ctl.play();
+    QCOMPARE(video.count(), shown ? 1 : 0);
+}
+
+void TestController::dvdBranchShowsButtonsUntilAFilePlays()
+{
+    Rig rig({"/dvd/VIDEO_TS/VIDEO_TS.IFO", "/m/song.ogg"});
+    rig.ctl.play();
+    QCOMPARE(rig.graph.calls(), (QStringList{"stop", "setActive(false)", "setMode(Dvd)", "resetGraph",
+                                             "setActive(false)", "setActive(true)", "resetGraph"}));
+    // The engine has no DVD builder: reported like a failed DVD render, graph left empty.
+    QCOMPARE(rig.dialogs.messages.size(), 1);
+    QCOMPARE(rig.dialogs.messages[0].caption, QStringLiteral("Error"));
+    QVERIFY(rig.dialogs.messages[0].text.startsWith("Some basic error occurred in building the graph.\r"));
+    QVERIFY(rig.ctl.dvdButtonsVisible());
+    QCOMPARE(rig.ctl.statusText(), QStringLiteral("Stop"));
+    QCOMPARE(rig.playlist.playingIndex(), 0);
+
+    rig.ctl.next();
+    QVERIFY(!rig.ctl.dvdButtonsVisible());
+    QCOMPARE(rig.graph.mode(), GraphMode::Normal);
+}
+
+void TestController::failedRenderStopsTheAction()
+{
+    Rig rig(entries(3));
+    rig.graph.failRenderOf("/m/e1.ogg", MediaGraphError(0x80040265, "Cannot play back the file."));
+    QSignalSpy dvd(&rig.ctl, &PlaybackController::dvdButtonsVisibleChanged);
+    rig.ctl.play();
+    rig.ctl.pauseResume(); // paused, to see that the status text is kept
+    dvd.clear();
+    rig.ctl.next();
+    QCOMPARE(rig.dialogs.messageTexts(), QStringList{"Cannot play back the file. ($80040265)."});
+    QCOMPARE(rig.graph.calls().last(), QStringLiteral("renderFile(/m/e1.ogg)")); // not run
+    QCOMPARE(rig.ctl.statusText(), QStringLiteral("Pauza"));
+    QCOMPARE(dvd.count(), 0);
+    QCOMPARE(rig.ctl.CurrentIndex(), 1);
+    QCOMPARE(rig.ctl.CurrentFile(), QStringLiteral("/m/e1.ogg"));
+    QCOMPARE(rig.playlist.playingIndex(), 1);
+
+    // The failed entry reports no length: no automatic advance, no repeated message.
+    for (int i = 0; i < 20; ++i)
+        rig.ctl.tick();
+    QCOMPARE(rig.graph.renderedPaths().size(), 2);
+    QCOMPARE(rig.dialogs.messages.size(), 1);
+
+    rig.ctl.next();
+    QCOMPARE(rig.graph.renderedPath(), QStringLiteral("/m/e2.ogg"));
+    QCOMPARE(rig.ctl.statusText(), QStringLiteral("Hraje"));
+
+    // A failing run stops the action the same way.
+    rig.graph.failNext("run", MediaGraphError(0x8004025F, "Cannot run the graph."));
+    rig.ctl.next();
+    QCOMPARE(rig.dialogs.messages.size(), 2);
+    QCOMPARE(rig.ctl.CurrentIndex(), 0);
+}
+
+void TestController::failedPickRestoresStepMode()
+{
+    Rig rig(entries(3));
+    rig.ctl.play();
+    const MediaGraphError error(0x80004005, "Unspecified error");
+    rig.graph.failNext("renderFile", error);
+    rig.ctl.previous(); // fails on entry 2
+    QCOMPARE(rig.ctl.StepMode(), int(PlaybackController::StepNext));
+    rig.graph.failNext("stop", error);
+    rig.ctl.playRequested(1); // fails before picking
+    QCOMPARE(rig.ctl.StepMode(), int(PlaybackController::StepNext));
+    QCOMPARE(rig.ctl.CurrentIndex(), 2);
+    rig.ctl.next(); // on from the failed entry, forwards
+    QCOMPARE(rig.ctl.CurrentIndex(), 0);
+    QCOMPARE(rig.dialogs.messages.size(), 2);
+}
+
+void TestController::asyncErrorShownOnceAndStops()
+{
+    Rig rig(entries(2));
+    rig.ctl.play();
+    rig.graph.emitAsyncError("Internal data stream error.");
+    rig.graph.emitAsyncError("Internal data stream error.");
+    QCOMPARE(rig.dialogs.messageTexts(), QStringList{"Internal data stream error."});
+    QCOMPARE(rig.ctl.statusText(), QStringLiteral("Stop"));
+    QVERIFY(!rig.graph.active());
+    for (int i = 0; i < 5; ++i)
+        rig.ctl.tick();
+    QCOMPARE(rig.graph.renderedPaths().size(), 1);
+
+    rig.ctl.play(); // the user goes on
+    QCOMPARE(rig.graph.renderedPath(), QStringLiteral("/m/e1.ogg"));
+    rig.graph.emitAsyncError("Again.");
+    QCOMPARE(rig.dialogs.messages.size(), 2);
+}
+
+void TestController::noNestedActionsInsideAModalDialog()
+{
+    // A modal message box runs timers: the ticks must not start the next entry inside it.
+    Rig rig(entries(3));
+    rig.ctl.play();
+    rig.graph.failNext("run", MediaGraphError(0x8004025F, "Cannot run the graph."));
+    rig.dialogs.whileOpen = [&rig] {
+        rig.graph.finish();
+        rig.ctl.tick();
+        rig.graph.emitEndOfStream();
+    };
+    rig.ctl.next();
+    QCOMPARE(rig.graph.renderedPaths().size(), 2);
+    rig.dialogs.whileOpen = nullptr;
+    rig.ctl.tick(); // the end seen meanwhile is handled once the box is closed
+    QCOMPARE(rig.graph.renderedPaths().size(), 3);
+
+    // An end with an emptied playlist opens exactly one file dialog.
+    Rig empty(entries(1));
+    empty.ctl.play();
+    empty.playlist.removeAt(0);
+    empty.dialogs.whileOpen = [&empty] {
+        empty.ctl.tick();
+        empty.graph.emitEndOfStream();
+    };
+    empty.graph.finish();
+    empty.ctl.tick();
+    QCOMPARE(empty.dialogs.openFilters.size(), 1);
+    QCOMPARE(empty.ctl.statusText(), QStringLiteral("Stop"));
+}
+
+void TestController::addFiles()
+{
+    Rig rig({"/m/a.ogg"});
+    QSignalSpy count(&rig.playlist, &PlaylistModel::countChanged);
+    rig.dialogs.queueOpenFiles({"/m/c.wav", "/m/b.mp3"});
+    rig.ctl.addFiles();
+    QCOMPARE(rig.playlist.paths(), (QStringList{"/m/a.ogg", "/m/c.wav", "/m/b.mp3"}));
+    QCOMPARE(rig.playlist.displayName(2), QStringLiteral("b.mp3"));
+    QCOMPARE(rig.dialogs.openFilters, QStringList{"Media soubory|*.mp3;*.wav;*.wmv"});
+    QCOMPARE(count.last().at(0).toInt(), 3);
+    rig.ctl.addFiles(); // cancelled: the count strip is still refreshed
+    QCOMPARE(rig.playlist.count(), 3);
+    QCOMPARE(count.count(), 2);
+    QVERIFY(rig.graph.calls().isEmpty());
+}
+
+void TestController::seekToBar_data()
+{
+    QTest::addColumn<uint>("duration");
+    QTest::addColumn<int>("barPos");
+    QTest::addColumn<int>("barMax");
+    QTest::addColumn<QString>("call");
+
+    QTest::newRow("middle") << 60000u << 300 << 600 << "seekMs(30000)";
+    QTest::newRow("start") << 60000u << 0 << 600 << "seekMs(0)";
+    QTest::newRow("end") << 60000u << 600 << 600 << "seekMs(60000)";
+    QTest::newRow("no 32-bit overflow") << 4000000000u << 30000000 << 40000000 << "seekMs(3000000000)";
+    QTest::newRow("past the bar clamped") << 60000u << 700 << 600 << "seekMs(60000)";
+    QTest::newRow("empty bar") << 0u << 0 << 0 << "";
+}
+
+void TestController::seekToBar()
+{
+    QFETCH(uint, duration);
+    QFETCH(int, barPos);
+    QFETCH(int, barMax);
+    QFETCH(QString, call);
+    Rig rig;
+    rig.graph.setDuration(duration);
+    rig.ctl.seekToBar(barPos, barMax);
+    QCOMPARE(rig.graph.calls(), call.isEmpty() ? QStringList() : QStringList{call});
+}
+
+void TestController::titleLine()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const auto write = [&dir](const QString &name, const QByteArray &tail) {
+        QFile f(dir.filePath(name));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(QByteArray(300, '\x55') + tail);
+    };
+    QByteArray tag("TAG");
+    tag += QByteArray("Skladba").leftJustified(30, '\0') + QByteArray(95, '\0');
+    write("tagged.mp3", tag);
+    write("plain.mp3", QByteArray(128, '\x01'));
+
+    Rig rig;
+    rig.ctl.ShowTitle(dir.filePath("tagged.mp3"));
+    QCOMPARE(rig.ctl.title(), QStringLiteral("Skladba"));
+    rig.ctl.ShowTitle(dir.filePath("missing.mp3")); // unreadable: unchanged
+    QCOMPARE(rig.ctl.title(), QStringLiteral("Skladba"));
+    rig.ctl.ShowTitle(dir.filePath("plain.mp3"));
+    QCOMPARE(rig.ctl.title(), QStringLiteral("plain.mp3"));
+    rig.ctl.ShowTitle("/m/Song.WAV");
+    QCOMPARE(rig.ctl.title(), QStringLiteral("Song.WAV"));
+}
+
+QTEST_GUILESS_MAIN(TestController)
+#include "test_controller.moc"

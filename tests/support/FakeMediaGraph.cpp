@@ -1,0 +1,120 @@
+#include "support/FakeMediaGraph.h"
+
+#include <algorithm>
+
+void FakeMediaGraph::record(const QString &call)
+{
+    calls_.append(call);
+}
+
+void FakeMediaGraph::maybeFail(const QString &op)
+{
+    const auto it = nextFailure_.constFind(op);
+    if (it == nextFailure_.constEnd())
+        return;
+    const MediaGraphError error = it.value();
+    nextFailure_.remove(op);
+    throw error;
+}
+
+void FakeMediaGraph::setMode(GraphMode mode)
+{
+    record(mode == GraphMode::Dvd ? QStringLiteral("setMode(Dvd)") : QStringLiteral("setMode(Normal)"));
+    mode_ = mode;
+}
+
+void FakeMediaGraph::setActive(bool active)
+{
+    record(active ? QStringLiteral("setActive(true)") : QStringLiteral("setActive(false)"));
+    maybeFail(QStringLiteral("setActive"));
+    active_ = active;
+    if (!active) {
+        running_ = paused_ = false;
+        rendered_.clear();
+        position_ = duration_ = 0;
+    }
+}
+
+void FakeMediaGraph::resetGraph()
+{
+    record(QStringLiteral("resetGraph"));
+    maybeFail(QStringLiteral("resetGraph"));
+    running_ = paused_ = false;
+    rendered_.clear();
+    position_ = duration_ = 0;
+}
+
+void FakeMediaGraph::renderFile(const QString &path)
+{
+    record(QStringLiteral("renderFile(%1)").arg(path));
+    maybeFail(QStringLiteral("renderFile"));
+    const auto broken = renderFailures_.constFind(path);
+    if (broken != renderFailures_.constEnd())
+        throw broken.value();
+    rendered_ = path;
+    position_ = 0;
+    duration_ = durations_.value(path, defaultDurationMs);
+}
+
+void FakeMediaGraph::run()
+{
+    record(QStringLiteral("run"));
+    maybeFail(QStringLiteral("run"));
+    running_ = true;
+    paused_ = false;
+}
+
+void FakeMediaGraph::pause()
+{
+    record(QStringLiteral("pause"));
+    maybeFail(QStringLiteral("pause"));
+    running_ = false;
+    paused_ = true;
+}
+
+void FakeMediaGraph::stop()
+{
+    record(QStringLiteral("stop"));
+    maybeFail(QStringLiteral("stop"));
+    running_ = paused_ = false;
+}
+
+void FakeMediaGraph::setVolume(int level)
+{
+    record(QStringLiteral("setVolume(%1)").arg(level));
+    volume_ = std::clamp(level, 0, 10000);
+}
+
+void FakeMediaGraph::seekMs(std::uint32_t positionMs)
+{
+    record(QStringLiteral("seekMs(%1)").arg(positionMs));
+    maybeFail(QStringLiteral("seekMs"));
+    position_ = std::min(positionMs, duration_);
+}
+
+QStringList FakeMediaGraph::renderedPaths() const
+{
+    QStringList paths;
+    const QString prefix = QStringLiteral("renderFile(");
+    for (const QString &call : calls_) {
+        if (call.startsWith(prefix))
+            paths.append(call.mid(prefix.size(), call.size() - prefix.size() - 1));
+    }
+    return paths;
+}
+
+void FakeMediaGraph::failNext(const QString &op, const MediaGraphError &error)
+{
+    nextFailure_.insert(op, error);
+}
+
+void FakeMediaGraph::failRenderOf(const QString &path, const MediaGraphError &error)
+{
+    renderFailures_.insert(path, error);
+}
+
+void FakeMediaGraph::clearFailures()
+{
+    nextFailure_.clear();
+    renderFailures_.clear();
+}

@@ -1,0 +1,82 @@
+#pragma once
+// A media graph for tests: plays nothing, records every operation in call order and
+// can be told to fail. Queries (active, positionMs...) are not recorded.
+//
+// Calls read like "setMode(Normal)", "setActive(true)", "resetGraph", "renderFile(/x.mp3)",
+// "run", "pause", "stop", "setVolume(5000)", "seekMs(1234)". A call that throws is
+// still recorded: it is what the caller attempted.
+#include "playback/MediaGraph.h"
+
+#include <QHash>
+#include <QStringList>
+
+#include <optional>
+
+class FakeMediaGraph : public MediaGraph {
+    Q_OBJECT
+public:
+    using MediaGraph::MediaGraph;
+
+    // MediaGraph
+    void setMode(GraphMode mode) override;
+    GraphMode mode() const override { return mode_; }
+    void setActive(bool active) override;
+    bool active() const override { return active_; }
+    void resetGraph() override;
+    void renderFile(const QString &path) override;
+    void run() override;
+    void pause() override;
+    void stop() override;
+    bool isRunning() const override { return running_; }
+    void setVolume(int level) override;
+    int volume() const override { return volume_; }
+    std::uint32_t positionMs() const override { return position_; }
+    std::uint32_t durationMs() const override { return duration_; }
+    void seekMs(std::uint32_t positionMs) override;
+
+    // What happened.
+    const QStringList &calls() const { return calls_; }
+    void clearCalls() { calls_.clear(); }
+    // The paths of the renderFile calls, in order (failed ones included).
+    QStringList renderedPaths() const;
+    QString renderedPath() const { return rendered_; } // the media now held, empty when none
+    bool isPaused() const { return paused_; }
+
+    // Media position as the engine would report it. A render sets the duration to the
+    // one given for that path (else defaultDurationMs) and the position to 0; resetGraph
+    // and setActive(false) drop the media (both 0).
+    void setPosition(std::uint32_t ms) { position_ = ms; }
+    void setDuration(std::uint32_t ms) { duration_ = ms; }
+    void setMediaDuration(const QString &path, std::uint32_t ms) { durations_.insert(path, ms); }
+    std::uint32_t defaultDurationMs = 60000;
+    // Moves the position to the end, as playing to the last frame would.
+    void finish() { position_ = duration_; }
+
+    // Failures. op is the operation's name: "setActive", "resetGraph", "renderFile",
+    // "run", "pause", "stop", "seekMs".
+    void failNext(const QString &op, const MediaGraphError &error);
+    // Every render of this path fails (a broken file).
+    void failRenderOf(const QString &path, const MediaGraphError &error);
+    void clearFailures();
+
+    // Engine events.
+    void emitEndOfStream() { Q_EMIT endOfStream(); }
+    void emitAsyncError(const QString &message) { Q_EMIT asyncError(message); }
+
+private:
+    void record(const QString &call);
+    void maybeFail(const QString &op);
+
+    QStringList calls_;
+    GraphMode mode_ = GraphMode::Normal;
+    bool active_ = false;
+    bool running_ = false;
+    bool paused_ = false;
+    int volume_ = 10000;
+    std::uint32_t position_ = 0;
+    std::uint32_t duration_ = 0;
+    QString rendered_;
+    QHash<QString, std::uint32_t> durations_;
+    QHash<QString, MediaGraphError> nextFailure_;
+    QHash<QString, MediaGraphError> renderFailures_;
+};
