@@ -113,7 +113,7 @@ void TForm1::buildMenu()
     }
 
     QAction *minimise = makeItem(menu_, "Minimalizovat1", "Minimalizovat", images_.icon(23));
-    connect(minimise, &QAction::triggered, this, [this] { showMinimized(); });
+    connect(minimise, &QAction::triggered, this, &TForm1::Minimalizovat1Click);
     QAction *end = makeItem(menu_, "Konec1", "Konec", images_.icon(9));
     connect(end, &QAction::triggered, this, [this] { close(); });
 }

@@ -4,10 +4,12 @@
 #include "converter/TForm7.h"
 #include "online/TForm2.h"
 #include "playback/MediaGraph.h"
+#include "playback/PlaybackController.h"
 #include "playlist/PlaylistModel.h"
 #include "playlist/TForm4.h"
 #include "radio/TForm6.h"
 #include "ui/ClickDragBar.h"
+#include <QTimer>
 #include "ui/ImageList.h"
 #include "video/TForm3.h"
 #include "video/TForm5.h"
@@ -22,16 +24,24 @@ Startup::Startup(const QString &programDir, const QStringList &arguments, Dialog
     ClickDragBar::setSliderDragging(false);
     form1_ = std::make_unique<TForm1>(programDir, dialogs, *images_, *playlist_);
     form1_->show();
+    // The controller lives with the main window; everyone who plays goes through it.
+    controller_ = std::make_unique<PlaybackController>(graph_, *playlist_, dialogs);
+    form1_->attachPlayback(*controller_, graph_);
     form2_ = std::make_unique<TForm2>(*form1_);
     form3_ = std::make_unique<TForm3>(*form1_);
-    form4_ = std::make_unique<TForm4>(*form1_, *playlist_, form1_->storedPlaylist(), arguments);
+    QObject::connect(controller_.get(), &PlaybackController::dvdButtonsVisibleChanged, form3_.get(),
+                     &TForm3::setDvdButtonsVisible);
+    form4_ = std::make_unique<TForm4>(*form1_, *playlist_, *controller_, form1_->storedPlaylist(), arguments);
     form5_ = std::make_unique<TForm5>(*form1_);
     form6_ = std::make_unique<TForm6>(*form1_);
     form7_ = std::make_unique<TForm7>(*form1_);
     form8_ = std::make_unique<TForm8>(*form1_, form6_->ProgressBar1->value());
-    // Playback is started by the play action, which arrives with the playback work.
+    // Created last: sets the stored volume and presses play, which starts the first
+    // entry or asks for files when the playlist is empty. The press waits for the event
+    // loop, so that a dialog it opens finds the hand-off and signals already listening.
+    PlaybackController *controller = controller_.get();
     form9_ = std::make_unique<TForm9>(*form1_, graph_, form1_->ProgressBar1->value(), form1_->updateFound(),
-                                      std::function<void()>());
+                                      [controller] { QTimer::singleShot(0, controller, &PlaybackController::play); });
 }
 
 Startup::~Startup()
@@ -46,4 +56,5 @@ Startup::~Startup()
     form3_.reset();
     form2_.reset();
     form1_.reset();
+    controller_.reset();
 }

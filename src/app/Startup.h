@@ -9,6 +9,7 @@ class Dialogs;
 class ImageList;
 class MediaGraph;
 class PlaylistModel;
+class PlaybackController;
 class TForm1;
 class TForm2;
 class TForm3;
@@ -36,11 +37,13 @@ public:
     TForm9 *form9() const { return form9_.get(); }
     PlaylistModel &playlist() { return *playlist_; }
     MediaGraph &graph() { return graph_; }
+    PlaybackController &controller() { return *controller_; }
 
 private:
     MediaGraph &graph_;
     std::unique_ptr<ImageList> images_;
     std::unique_ptr<PlaylistModel> playlist_;
+    std::unique_ptr<PlaybackController> controller_;
     std::unique_ptr<TForm1> form1_;
     std::unique_ptr<TForm2> form2_;
     std::unique_ptr<TForm3> form3_;

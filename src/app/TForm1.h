@@ -21,6 +21,9 @@ class ImageList;
 class IniFile;
 class PlaylistModel;
 class StoredWindow;
+class MediaGraph;
+class PlaybackController;
+class QSystemTrayIcon;
 
 class TForm1 : public ToolWindow, public MainWindowLink {
     Q_OBJECT
@@ -59,6 +62,15 @@ public:
     bool updateFound() const { return updateFound_; }
     void setUpdateFound(bool found) { updateFound_ = found; }
 
+    // Wires the transport, seek bar, time label and volume slider to playback.
+    void attachPlayback(PlaybackController &controller, MediaGraph &graph);
+    PlaybackController *controller() const { return controller_; }
+    // Shows a window without touching its menu check mark (the controller's video request).
+    void showWindowQuietly(WindowId id);
+    void Minimalizovat1Click();
+    void CoolTrayIcon1DblClick();
+    QSystemTrayIcon *trayIcon() const { return CoolTrayIcon1; }
+
     // A file handed over by a second instance (the bytes of its first argument).
     void receiveHandOff(const QByteArray &pathBytes);
 
@@ -82,6 +94,7 @@ public:
     QSlider *DSTrackBar1 = nullptr;
     ClickDragBar *ProgressBar1 = nullptr;
     QTimer *Timer1 = nullptr;
+    QSystemTrayIcon *CoolTrayIcon1 = nullptr;
 
 Q_SIGNALS:
     // The close path has run; the program ends.
@@ -90,6 +103,7 @@ Q_SIGNALS:
 protected:
     void contextMenuEvent(QContextMenuEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void FormCreate();
@@ -99,6 +113,7 @@ private:
     void loadStoredPlaylist();
     void readSettings(const IniFile &ini);
     void writeOwnSettings(IniFile &ini) const;
+    void setUpTray();
 
     QString programDir_;
     Dialogs &dialogs_;
@@ -115,6 +130,9 @@ private:
     MenuBarLook barLook_;
     BarPopupMenu *menu_ = nullptr;
     QString fullTitle_;
+    PlaybackController *controller_ = nullptr;
+    QTimer *trayTimer_ = nullptr;
+    int trayFrame_ = 0;
 
     struct Registered {
         QPointer<QWidget> window;

@@ -57,6 +57,30 @@ void PlaylistModel::move(int from, int to)
     }
 }
 
+void PlaylistModel::moveSelected(std::vector<bool> &selected, int target)
+{
+    selected.resize(static_cast<size_t>(count()), false);
+    int index = count() - 1;
+    while (index >= 0) {
+        if (selected[static_cast<size_t>(index)] && index != target) {
+            move(index, target);
+            const size_t to = target < 0 ? selected.size() - 1 : static_cast<size_t>(target);
+            selected.erase(selected.begin() + index);
+            selected.insert(selected.begin() + static_cast<std::ptrdiff_t>(to), false);
+            continue; // the same index now holds another entry
+        }
+        --index;
+    }
+}
+
+void PlaylistModel::removeSelected(const std::vector<bool> &selected)
+{
+    for (int i = std::min<int>(count(), static_cast<int>(selected.size())) - 1; i >= 0; --i) {
+        if (selected[static_cast<size_t>(i)])
+            removeAt(i);
+    }
+}
+
 void PlaylistModel::zobrazit()
 {
     beginResetModel();

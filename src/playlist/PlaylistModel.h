@@ -21,7 +21,15 @@ public:
     void setPaths(const QStringList &paths); // also rebuilds the display
     void append(const QString &path);        // path list only; call zobrazit afterwards
     void removeAt(int index);                // both lists
-    void move(int from, int to);             // both lists, as remove then insert
+    void move(int from, int to);             // both lists, as remove then insert; to < 0 appends
+
+    // Drag-reorder of the selected rows onto target (-1: below the last row, append).
+    // From the last row up: a selected row other than the target moves to the target and
+    // loses its selection, and the same index is examined again. Rows above the target
+    // arrive in their old order, rows below it in reverse. selected is updated in place.
+    void moveSelected(std::vector<bool> &selected, int target);
+    // Deletes the selected rows (both lists); PlayingIndex is not adjusted.
+    void removeSelected(const std::vector<bool> &selected);
 
     // Rebuilds every display name from the path list (tag titles for .MP3).
     void zobrazit();

@@ -1,30 +1,52 @@
 #include "playlist/TForm4.h"
 
+#include "common/PathRules.h"
+#include "playback/PlaybackController.h"
 #include "playlist/PlaylistModel.h"
+#include "playlist/PlaylistView.h"
 #include "settings/IniFile.h"
 #include "settings/LineTable.h"
+#include "settings/Shortcuts.h"
+#include "ui/BarPopupMenu.h"
+#include "ui/ImageList.h"
 #include "ui/MainWindowLink.h"
 #include "ui/Placement.h"
 
-#include <QListView>
+#include <QAction>
+#include <QContextMenuEvent>
 #include <QVBoxLayout>
 
-TForm4::TForm4(MainWindowLink &main, PlaylistModel &model, const QStringList &storedPlaylist,
-               const QStringList &arguments)
+TForm4::TForm4(MainWindowLink &main, PlaylistModel &model, PlaybackController &controller,
+               const QStringList &storedPlaylist, const QStringList &arguments)
     : ToolWindow(QStringLiteral("Form4"), QStringLiteral("Panel1"), true)
     , main_(main)
     , model_(model)
+    , controller_(controller)
 {
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(3, StripHeight, 3, 3);
     layout->setSpacing(0);
-    ListBox3 = new QListView(this);
-    ListBox3->setObjectName(QStringLiteral("ListBox3"));
-    ListBox3->setUniformItemSizes(true);
-    ListBox3->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    ListBox3->setModel(&model_);
+    ListBox3 = new PlaylistView(model_, this);
     layout->addWidget(ListBox3);
+    ListBox3->filesDropped = [this](const QStringList &files) { DropTextTarget1Drop(files); };
+    ListBox3->rowsDropped = [this](int target) { ListBox3DragDrop(target); };
+    connect(ListBox3, &QAbstractItemView::doubleClicked, this, [this] { Prehrat1Click(); });
     connect(&model_, &PlaylistModel::countChanged, this, &TForm4::updateCountStrip);
+
+    BcBarPopupMenu1 = new BarPopupMenu(this);
+    BcBarPopupMenu1->setObjectName(QStringLiteral("BcBarPopupMenu1"));
+    vymazat1 = BcBarPopupMenu1->addAction(QStringLiteral("vymazat"));
+    vymazat1->setObjectName(QStringLiteral("vymazat1"));
+    vymazat1->setShortcut(QKeySequence(Qt::Key_Delete));
+    Prehrat1 = BcBarPopupMenu1->addAction(QStringLiteral("Prehrat"));
+    Prehrat1->setObjectName(QStringLiteral("Prehrat1"));
+    // Shortcuts act while the list has the keyboard focus.
+    for (QAction *a : {vymazat1, Prehrat1}) {
+        a->setShortcutContext(Qt::WidgetShortcut);
+        ListBox3->addAction(a);
+    }
+    connect(vymazat1, &QAction::triggered, this, &TForm4::vymazat1Click);
+    connect(Prehrat1, &QAction::triggered, this, &TForm4::Prehrat1Click);
     FormCreate(storedPlaylist, arguments);
 }
 
@@ -36,20 +58,70 @@ void TForm4::FormCreate(const QStringList &storedPlaylist, const QStringList &ar
     for (const QString &path : storedPlaylist)
         model_.append(path);
     applyMainFont(*this, main_.mainFont(), main_.mainFontColour());
+    ListBox3->setFont(main_.mainFont());
+    MenuBarLook look = main_.popupBarLook();
+    look.caption = main_.mainCaption();
+    BcBarPopupMenu1->setLook(look);
     const IniFile ini(main_.settingsPath());
     const bool visible = placement::read(ini, QStringLiteral("NASTAVENI4"), *this, QSize(225, 175));
     if (visible)
         main_.performToggle(WindowId::Playlist);
     for (const QString &arg : arguments)
         model_.append(arg);
+
+    const LineTable &lines = main_.languageLines();
+    LineTable &keys = main_.shortcutLines();
+    vymazat1->setText(lines.line(19, vymazat1->text()));
+    vymazat1->setIcon(main_.images().icon(9));
+    Prehrat1->setText(lines.line(6, Prehrat1->text()));
+    Prehrat1->setIcon(main_.images().icon(1));
+    if (keys.has(0))
+        vymazat1->setShortcut(shortcutFromText(keys.line(0)));
+    if (keys.has(1))
+        Prehrat1->setShortcut(shortcutFromText(keys.line(1)));
+
     model_.zobrazit();
     updateCountStrip();
-    setWindowTitle(main_.languageLines().line(18, QStringLiteral("Playlist")));
+    setWindowTitle(lines.line(18, QStringLiteral("Playlist")));
 }
 
 void TForm4::updateCountStrip()
 {
     strip()->setText(QString::number(model_.count()));
+}
+
+void TForm4::DropTextTarget1Drop(const QStringList &files)
+{
+    for (const QString &file : files)
+        if (path_rules::isAcceptedForDrop(file))
+            model_.append(file);
+    updateCountStrip();
+    model_.zobrazit();
+}
+
+void TForm4::vymazat1Click()
+{
+    model_.removeSelected(ListBox3->selectionFlags());
+    updateCountStrip();
+    ListBox3->viewport()->update();
+}
+
+void TForm4::Prehrat1Click()
+{
+    controller_.playRequested(ListBox3->focusedRow());
+}
+
+void TForm4::ListBox3DragDrop(int target)
+{
+    std::vector<bool> selected = ListBox3->selectionFlags();
+    model_.moveSelected(selected, target);
+    ListBox3->setSelectionFlags(selected);
+}
+
+void TForm4::contextMenuEvent(QContextMenuEvent *event)
+{
+    BcBarPopupMenu1->popup(event->globalPos());
+    event->accept();
 }
 
 void TForm4::writeSettings(IniFile &ini) const

@@ -1,23 +1,40 @@
 #pragma once
 // The playlist window: the count strip and the list of display names, row i
-// showing path i of the play order.
+// showing path i of the play order. Drops, deletes, reorders and plays rows.
 #include "ui/StoredWindow.h"
 #include "ui/ToolWindow.h"
 
+class BarPopupMenu;
 class MainWindowLink;
+class PlaybackController;
 class PlaylistModel;
-class QListView;
+class PlaylistView;
+class QAction;
 
 class TForm4 : public ToolWindow, public StoredWindow {
     Q_OBJECT
 public:
-    TForm4(MainWindowLink &main, PlaylistModel &model, const QStringList &storedPlaylist, const QStringList &arguments);
+    TForm4(MainWindowLink &main, PlaylistModel &model, PlaybackController &controller,
+           const QStringList &storedPlaylist, const QStringList &arguments);
+
+    void writeSettings(IniFile &ini) const override;
+    PlaylistModel &model() { return model_; }
+
+    // Handlers, callable from tests as the user's actions are.
+    void DropTextTarget1Drop(const QStringList &files);
+    void vymazat1Click();
+    void Prehrat1Click();
+    void ListBox3DragDrop(int target);
+
+    PlaylistView *ListBox3 = nullptr;
+    BarPopupMenu *BcBarPopupMenu1 = nullptr;
+    QAction *vymazat1 = nullptr;
+    QAction *Prehrat1 = nullptr;
 
     static constexpr int MainWidth = 217;
 
-    void writeSettings(IniFile &ini) const override;
-    QListView *ListBox3 = nullptr;
-    PlaylistModel &model() { return model_; }
+protected:
+    void contextMenuEvent(QContextMenuEvent *event) override;
 
 private:
     void FormCreate(const QStringList &storedPlaylist, const QStringList &arguments);
@@ -25,4 +42,5 @@ private:
 
     MainWindowLink &main_;
     PlaylistModel &model_;
+    PlaybackController &controller_;
 };

@@ -2,6 +2,7 @@
 #include "app/Startup.h"
 #include "app/TForm1.h"
 #include "playlist/PlaylistModel.h"
+#include "playlist/PlaylistView.h"
 #include "playlist/TForm4.h"
 #include "settings/IniFile.h"
 #include "storage/ListStore.h"
