@@ -56,6 +56,20 @@ void GstMediaGraph::ensureInitialised()
         if (!gst_is_initialized())
             gst_init(nullptr, nullptr);
         qRegisterMetaType<BlockFormat>();
+        // aiffparse (1.22) starts pushing from its always-present pad before decodebin
+        // has linked it; the "not-linked" error it then posts falls into decodebin's
+        // window of ignored errors and loading hangs. libav's AIFF demuxer adds its pad
+        // when it is ready, so let it handle AIFF wherever it is installed.
+        GstRegistry *registry = gst_registry_get();
+        if (GstPluginFeature *libav = gst_registry_lookup_feature(registry, "avdemux_aiff")) {
+            if (GstPluginFeature *aiffparse = gst_registry_lookup_feature(registry, "aiffparse")) {
+                gst_plugin_feature_set_rank(aiffparse, GST_RANK_NONE);
+                gst_object_unref(aiffparse);
+            }
+            if (gst_plugin_feature_get_rank(libav) < GST_RANK_MARGINAL)
+                gst_plugin_feature_set_rank(libav, GST_RANK_MARGINAL);
+            gst_object_unref(libav);
+        }
     });
 }
 

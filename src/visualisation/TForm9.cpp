@@ -1,5 +1,6 @@
 #include "visualisation/TForm9.h"
 
+#include "common/TimeFormat.h"
 #include "playback/MediaGraph.h"
 #include "settings/IniFile.h"
 #include "settings/LineTable.h"
@@ -8,9 +9,12 @@
 #include "ui/MainWindowLink.h"
 #include "ui/Placement.h"
 
-#include <QContextMenuEvent>
+#include <QActionGroup>
 #include <QPainter>
 #include <QVBoxLayout>
+
+#include <algorithm>
+#include <limits>
 
 PaintArea::PaintArea(QWidget *parent)
     : QWidget(parent)
@@ -28,15 +32,17 @@ void PaintArea::paintEvent(QPaintEvent *)
 TForm9::TForm9(MainWindowLink &main, MediaGraph &graph, int volumePosition, bool updateFound,
                std::function<void()> playAction)
     : ToolWindow(QStringLiteral("Form9"), QStringLiteral("Panel1"), true)
+    , DCWaveform1(std::make_unique<TDCWaveform>())
     , main_(main)
     , graph_(graph)
 {
-    auto *layout = new QVBoxLayout(this);
-    layout->setContentsMargins(3, StripHeight, 3, 3);
+    // The margins leave the edges to the window, which resizes from them.
+    layout_ = new QVBoxLayout(this);
+    layout_->setContentsMargins(3, StripHeight, 3, 3);
     PaintBox1 = new PaintArea(this);
     PaintBox1->setObjectName(QStringLiteral("PaintBox1"));
-    PaintBox1->paintHandler = [this](QPainter &p) { p.drawImage(0, 0, picture_); };
-    layout->addWidget(PaintBox1);
+    PaintBox1->paintHandler = [this](QPainter &p) { PaintBox1Paint(p); };
+    layout_->addWidget(PaintBox1);
 
     BcBarPopupMenu1 = new BarPopupMenu(this);
     BcBarPopupMenu1->setObjectName(QStringLiteral("BcBarPopupMenu1"));
@@ -44,45 +50,81 @@ TForm9::TForm9(MainWindowLink &main, MediaGraph &graph, int volumePosition, bool
     None1->setObjectName(QStringLiteral("None1"));
     WaveForm1 = BcBarPopupMenu1->addAction(QStringLiteral("WaveForm"));
     WaveForm1->setObjectName(QStringLiteral("WaveForm1"));
-    for (QAction *a : {None1, WaveForm1})
+    auto *modes = new QActionGroup(this);
+    for (QAction *a : {None1, WaveForm1}) {
         a->setCheckable(true);
-    connect(None1, &QAction::triggered, this, [this] { None1Click(0); });
-    connect(WaveForm1, &QAction::triggered, this, [this] { None1Click(1); });
+        modes->addAction(a);
+    }
+    None1->setData(0); // the items' Tag
+    WaveForm1->setData(1);
+    for (QAction *a : {None1, WaveForm1})
+        connect(a, &QAction::triggered, this, [this, a] { None1Click(a->data().toInt()); });
     connect(BcBarPopupMenu1, &QMenu::aboutToShow, this, &TForm9::BcBarPopupMenu1Popup);
+    // The popup belongs to the paint area, not to the caption strip.
+    PaintBox1->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(PaintBox1, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint &pos) { BcBarPopupMenu1->popup(PaintBox1->mapToGlobal(pos)); });
+
+    DCWaveform1->setMinY(0);
+    DCWaveform1->setMaxY(100); // until the first resize
+    DCWaveform1->setMixChannels(true);
+    DCWaveform1->setSampleSkip(1);
+    DCWaveform1->setOnWaveformData([this](TDCWaveform *sender, const TDCWaveform::Row *data, int minY, int maxY,
+                                          int count, int channels) {
+        DCWaveform1WaveformData(sender, data, minY, maxY, count, channels);
+    });
+
+    // The tap: blocks every 25 ms of the audio as it enters the graph's processing.
+    tap_ = graph_.audioTap();
+    if (tap_) {
+        connect(tap_, &AudioTap::visualData, this, &TForm9::DSPackDCDSPFilter1VisualData);
+        tap_->setVisualInterval(25);
+        tap_->setVisualEnabled(true);
+    }
+    connect(&graph_, &MediaGraph::dvdTimeChanged, this, &TForm9::FilterGraph1DVDCurrentHMSFTime);
 
     FormCreate(volumePosition, updateFound, playAction);
 }
 
-TForm9::~TForm9() = default;
+TForm9::~TForm9()
+{
+    // FormDestroy: the picture goes with us; the graph stops keeping audio for nobody.
+    if (tap_)
+        tap_->setVisualEnabled(false);
+}
 
 void TForm9::FormCreate(int volumePosition, bool updateFound, const std::function<void()> &playAction)
 {
     main_.registerWindow(WindowId::Visualisation, this, this);
+    setMinimumSize(100, 100);
+    applyMainFont(*this, main_.mainFont(), main_.mainFontColour());
+    const IniFile ini(main_.settingsPath());
     BcBarPopupMenu1->setLook(main_.popupBarLook());
     None1->setIcon(main_.images().icon(24));
     WaveForm1->setIcon(main_.images().icon(24));
-    setMinimumSize(100, 100);
-    picture_ = QImage(PaintBox1->size().expandedTo(QSize(1, 1)), QImage::Format_RGB32);
+    picture_.resize(paintAreaSize());
     graph_.setVolume(volumePosition);
-    const IniFile ini(main_.settingsPath());
-    const bool visible = placement::read(ini, QStringLiteral("NASTAVENI9"), *this, QSize(100, 100));
-    if (visible)
+    if (placement::read(ini, QStringLiteral("NASTAVENI9"), *this, QSize(100, 100)))
         main_.performToggle(WindowId::Visualisation);
     setStripText(main_.languageLines().line(76, QStringLiteral("Vizualizace")));
-    None1Click(1);
+    WaveForm1->trigger();
     if (!updateFound && playAction)
         playAction();
+}
+
+QSize TForm9::paintAreaSize() const
+{
+    // What the layout gives PaintBox1, known even before the layout has run (hidden window).
+    const QSize size = rect().marginsRemoved(layout_->contentsMargins()).size();
+    return size.expandedTo(QSize(0, 0));
 }
 
 void TForm9::None1Click(int tag)
 {
     visualMode_ = tag;
-    clearPicture();
-}
-
-void TForm9::clearPicture()
-{
-    picture_.fill(Qt::black);
+    pendingCount_ = -1;
+    picture_.resize(paintAreaSize());
+    picture_.clear();
     PaintBox1->update();
 }
 
@@ -92,15 +134,76 @@ void TForm9::BcBarPopupMenu1Popup()
     WaveForm1->setChecked(visualMode_ == 1);
 }
 
+void TForm9::DSPackDCDSPFilter1VisualData(const char *data, int sizeBytes, BlockFormat format)
+{
+    const QSize area = paintAreaSize();
+    // A paint area wider than the engine's table (8192 points) gets 8192 points; the
+    // engine caps NumSamples itself and the drawing stops at the last point, so the
+    // columns past 8191 stay black.
+    DCWaveform1->setNumSamples(std::min(area.width(), TDCWaveform::MaxPoints));
+    picture_.resize(area); // reallocates only when the size changed
+    if (visualMode_ == 1)
+        DCWaveform1->ComputeBlock(data, sizeBytes, format.bitsPerSample, format.channels, format.isFloat);
+}
+
+void TForm9::DCWaveform1WaveformData(TDCWaveform *, const TDCWaveform::Row *data, int, int, int count, int)
+{
+    if (!isVisible()) {
+        // Nobody sees the picture: keep the points (they stay in the engine's table)
+        // and draw them when the window is shown.
+        pendingCount_ = count;
+        return;
+    }
+    drawLine(data, count);
+}
+
+void TForm9::drawLine(const TDCWaveform::Row *data, int count)
+{
+    // One point per pixel column. The tap's block always holds more frames than the area
+    // is wide; a shorter block draws only the points it produced (the rest of the row
+    // would be an older block's), leaving the remaining columns black.
+    const int width = std::min({picture_.size().width(), count, TDCWaveform::MaxPoints});
+    picture_.drawPoints(data[0], width);
+    pendingCount_ = -1;
+    PaintBox1->update(); // PaintBox1Paint copies the whole picture in one drawImage
+}
+
+void TForm9::FilterGraph1DVDCurrentHMSFTime(int hours, int minutes, int seconds, int)
+{
+    const qint64 total = qint64(hours) * 3600 + qint64(minutes) * 60 + seconds;
+    const auto clamped =
+        std::uint32_t(std::clamp<qint64>(total, 0, std::numeric_limits<std::uint32_t>::max()));
+    if (dvdTimeHandler_)
+        dvdTimeHandler_(formatHms(clamped));
+}
+
+void TForm9::FormResize()
+{
+    DCWaveform1->setMaxY(paintAreaSize().height());
+}
+
+void TForm9::PaintBox1Paint(QPainter &painter)
+{
+    const QImage &image = picture_.image();
+    if (!image.isNull())
+        painter.drawImage(0, 0, image);
+    // Until the next block resizes the picture, the area it does not cover is black.
+    const QRegion uncovered = QRegion(PaintBox1->rect()) - QRegion(image.rect());
+    for (const QRect &r : uncovered)
+        painter.fillRect(r, Qt::black);
+}
+
 void TForm9::resizeEvent(QResizeEvent *event)
 {
     ToolWindow::resizeEvent(event);
+    FormResize();
 }
 
-void TForm9::contextMenuEvent(QContextMenuEvent *event)
+void TForm9::showEvent(QShowEvent *event)
 {
-    BcBarPopupMenu1->popup(event->globalPos());
-    event->accept();
+    ToolWindow::showEvent(event);
+    if (visualMode_ == 1 && pendingCount_ >= 0)
+        drawLine(DCWaveform1->data(), pendingCount_);
 }
 
 void TForm9::writeSettings(IniFile &ini) const

@@ -1,18 +1,35 @@
 #pragma once
-// The visualisation window: the live waveform of what is being heard. Created last;
-// its creation sets the stored volume on the media graph and starts playback.
+// The visualisation window: the live waveform of what is being heard, a green line on
+// black redrawn from the audio tap's block every 25 ms. Created last; its creation sets
+// the stored volume on the media graph and starts playback. It also relays the DVD
+// playing time to the main window's time label.
+//
+// Cost: the tap keeps delivering while the window is hidden (its store must stay filled,
+// or a shown window would wait about half a second for the first matching block), but a
+// hidden window only reduces the block to its points (a few hundred integer steps) and
+// draws nothing; the newest points are drawn when the window is shown again, so the
+// user sees the same picture as if it had been drawn all along. In mode 0 nothing is
+// computed or drawn.
+//
+// Threads: GUI thread only (the tap emits its blocks there).
+#include "playback/AudioTap.h"
 #include "ui/StoredWindow.h"
 #include "ui/ToolWindow.h"
+#include "visualisation/DCWaveform.h"
+#include "visualisation/WaveformPicture.h"
 
-#include <QImage>
+#include <QPointer>
 
 #include <functional>
+#include <memory>
 
 class BarPopupMenu;
 class MainWindowLink;
 class MediaGraph;
 class QAction;
+class QVBoxLayout;
 
+// The paint area: paints through the window's handler, every pixel opaque.
 class PaintArea : public QWidget {
     Q_OBJECT
 public:
@@ -34,10 +51,26 @@ public:
 
     void writeSettings(IniFile &ini) const override;
 
-    int VisualMode() const { return visualMode_; }
-    void None1Click(int tag);
-    const QImage &picture() const { return picture_; }
+    // Receives the DVD playing time as text (the main window's time label); set by the
+    // start-up code.
+    void setDvdTimeHandler(std::function<void(const QString &)> handler) { dvdTimeHandler_ = std::move(handler); }
 
+    // 0 none, 1 waveform.
+    int VisualMode() const { return visualMode_; }
+    const QImage &picture() const { return picture_.image(); }
+    // The size the picture takes: the paint area below the caption strip.
+    QSize paintAreaSize() const;
+
+    // Handlers, public so the start-up code and tests can drive them as the events would.
+    void None1Click(int tag);
+    void BcBarPopupMenu1Popup();
+    void DSPackDCDSPFilter1VisualData(const char *data, int sizeBytes, BlockFormat format);
+    void DCWaveform1WaveformData(TDCWaveform *sender, const TDCWaveform::Row *data, int minY, int maxY,
+                                 int count, int channels);
+    void FilterGraph1DVDCurrentHMSFTime(int hours, int minutes, int seconds, int frames);
+
+    // Heap member: its table is 320 KB.
+    const std::unique_ptr<TDCWaveform> DCWaveform1;
     PaintArea *PaintBox1 = nullptr;
     BarPopupMenu *BcBarPopupMenu1 = nullptr;
     QAction *None1 = nullptr;
@@ -45,15 +78,21 @@ public:
 
 protected:
     void resizeEvent(QResizeEvent *event) override;
-    void contextMenuEvent(QContextMenuEvent *event) override;
+    void showEvent(QShowEvent *event) override;
 
 private:
     void FormCreate(int volumePosition, bool updateFound, const std::function<void()> &playAction);
-    void BcBarPopupMenu1Popup();
-    void clearPicture();
+    void FormResize();
+    void PaintBox1Paint(QPainter &painter);
+    void drawLine(const TDCWaveform::Row *data, int count);
 
     MainWindowLink &main_;
     MediaGraph &graph_;
+    QPointer<AudioTap> tap_; // the graph's, outlives us in practice; guarded anyway
+    QVBoxLayout *layout_ = nullptr;
     int visualMode_ = 1;
-    QImage picture_;
+    WaveformPicture picture_;
+    // Points computed while hidden and not drawn yet (count of the last block).
+    int pendingCount_ = -1;
+    std::function<void(const QString &)> dvdTimeHandler_;
 };

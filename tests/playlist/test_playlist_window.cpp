@@ -1,0 +1,279 @@
+// The playlist window as the user drives it: drops, delete key, double click, drag
+// reorder, row colours, and the main window's transport on a recording media graph.
+#include "app/Startup.h"
+#include "app/TForm1.h"
+#include "playback/PlaybackController.h"
+#include "playlist/PlaylistModel.h"
+#include "playlist/PlaylistView.h"
+#include "playlist/TForm4.h"
+#include "support/FakeMediaGraph.h"
+#include "support/ProgramDirFixture.h"
+#include "support/ScriptedDialogs.h"
+#include "ui/ClickDragBar.h"
+#include "video/TForm3.h"
+
+#include <QAction>
+#include <QLabel>
+#include <QMimeData>
+#include <QSlider>
+#include <QToolButton>
+#include <QtTest>
+
+#include <memory>
+
+namespace {
+
+struct App {
+    ProgramDirFixture dir;
+    ScriptedDialogs dialogs;
+    FakeMediaGraph graph;
+    std::unique_ptr<Startup> startup;
+
+    explicit App(const QStringList &args = {})
+    {
+        startup = std::make_unique<Startup>(dir.path(), args, dialogs, graph);
+        QCoreApplication::processEvents(); // the play action of the last window
+    }
+    TForm4 &list() { return *startup->form4(); }
+    TForm1 &main() { return *startup->form1(); }
+    PlaylistModel &model() { return startup->playlist(); }
+    QStringList paths() { return model().paths(); }
+    void select(std::initializer_list<int> rows, int current)
+    {
+        std::vector<bool> f(static_cast<size_t>(model().count()), false);
+        for (int r : rows)
+            f[static_cast<size_t>(r)] = true;
+        list().ListBox3->setSelectionFlags(f);
+        list().ListBox3->selectionModel()->setCurrentIndex(model().index(current), QItemSelectionModel::NoUpdate);
+    }
+};
+
+QImage rowImage(App &app, int row)
+{
+    PlaylistView *view = app.list().ListBox3;
+    const QRect r = view->visualRect(app.model().index(row));
+    return view->viewport()->grab(r).toImage();
+}
+
+} // namespace
+
+class PlaylistWindowTest : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void init() { ClickDragBar::setSliderDragging(false); }
+    void startPlaysFirstEntry();
+    void emptyStartAsksForFiles();
+    void dropFiltersByExtension();
+    void dropOfUrisThroughTheView();
+    void deleteKeyRemovesSelectedRows();
+    void doubleClickPlaysFocusedRow();
+    void dragReordersSelectedRows();
+    void rowColours();
+    void transportButtons();
+    void volumeSliderPixels();
+    void seekBarReleaseSeeks();
+    void timeLabelClickToggles();
+    void videoExtensionShowsVideoWindow();
+};
+
+void PlaylistWindowTest::startPlaysFirstEntry()
+{
+    App app({"/m/one.wav", "/m/two.mp3", "/m/three.ogg"});
+    QCOMPARE(app.graph.renderedPaths(), QStringList{"/m/one.wav"});
+    QCOMPARE(app.model().playingIndex(), 0);
+    QCOMPARE(app.main().Label2->text(), app.main().languageLines().line(14));
+    QCOMPARE(app.main().Label3->text(), QStringLiteral("one.wav"));
+}
+
+void PlaylistWindowTest::emptyStartAsksForFiles()
+{
+    App app;
+    QCOMPARE(app.dialogs.openFilters.size(), 1);
+    QCOMPARE(app.dialogs.openFilters.first(),
+             app.main().languageLines().line(6) + QLatin1Char('|') + app.main().extensionLines().line(1));
+    // Cancelled: idle with the stopped text.
+    QCOMPARE(app.main().Label2->text(), app.main().languageLines().line(16));
+    QVERIFY(app.graph.renderedPaths().isEmpty());
+}
+
+void PlaylistWindowTest::dropFiltersByExtension()
+{
+    App app({"/m/first.wav"});
+    app.list().DropTextTarget1Drop({"/x/notes.txt", "/x/song.Mp3", "/x/folder", "/x/clip.vob"});
+    QCOMPARE(app.paths(), (QStringList{"/m/first.wav", "/x/song.Mp3", "/x/clip.vob"}));
+    QCOMPARE(app.list().strip()->text(), QStringLiteral("3"));
+}
+
+void PlaylistWindowTest::dropOfUrisThroughTheView()
+{
+    App app({"/m/first.wav"});
+    QMimeData mime;
+    mime.setUrls({QUrl::fromLocalFile(QStringLiteral("/x/a b.flac")), QUrl(QStringLiteral("http://host/x.mp3")),
+                  QUrl::fromLocalFile(QStringLiteral("/x/c.doc"))});
+    PlaylistView *view = app.list().ListBox3;
+    const QPoint at = view->viewport()->rect().center();
+    QDragEnterEvent enter(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(view->viewport(), &enter);
+    QVERIFY(enter.isAccepted());
+    QDropEvent drop(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(view->viewport(), &drop);
+    QCOMPARE(app.paths(), (QStringList{"/m/first.wav", "/x/a b.flac"}));
+}
+
+void PlaylistWindowTest::deleteKeyRemovesSelectedRows()
+{
+    App app({"/a.mp3", "/b.mp3", "/c.mp3", "/d.mp3"});
+    app.list().show();
+    app.list().activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&app.list()));
+    app.list().ListBox3->setFocus();
+    app.select({0, 2}, 2);
+    QTest::keyClick(app.list().ListBox3, Qt::Key_Delete);
+    QCOMPARE(app.paths(), (QStringList{"/b.mp3", "/d.mp3"}));
+    QCOMPARE(app.list().strip()->text(), QStringLiteral("2"));
+    // The playing mark stays on index 0, now another entry.
+    QCOMPARE(app.model().playingIndex(), 0);
+}
+
+void PlaylistWindowTest::doubleClickPlaysFocusedRow()
+{
+    App app({"/a.mp3", "/b.mp3", "/c.mp3"});
+    app.graph.clearCalls();
+    app.list().show();
+    app.list().activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&app.list()));
+    PlaylistView *view = app.list().ListBox3;
+    const QPoint p = view->visualRect(app.model().index(2)).center();
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::NoModifier, p);
+    QTest::mouseDClick(view->viewport(), Qt::LeftButton, Qt::NoModifier, p);
+    QCOMPARE(app.graph.renderedPaths(), QStringList{"/c.mp3"});
+    QCOMPARE(app.model().playingIndex(), 2);
+    QCOMPARE(app.startup->controller().StepMode(), 0);
+    // The play shortcut does the same with the focused row.
+    app.select({}, 1);
+    view->setFocus();
+    QTest::keyClick(view, Qt::Key_P, Qt::ControlModifier);
+    QCOMPARE(app.graph.renderedPaths(), (QStringList{"/c.mp3", "/b.mp3"}));
+}
+
+void PlaylistWindowTest::dragReordersSelectedRows()
+{
+    App app({"/0", "/1", "/2", "/3", "/4", "/5"});
+    app.select({3, 4, 5}, 5);
+    app.list().ListBox3DragDrop(1);
+    QCOMPARE(app.paths(), (QStringList{"/0", "/3", "/4", "/5", "/1", "/2"}));
+    QCOMPARE(app.model().displayName(1), QStringLiteral("3"));
+    QVERIFY(app.list().ListBox3->selectionModel()->selectedIndexes().isEmpty());
+    app.select({0, 1}, 1);
+    app.list().ListBox3DragDrop(-1);
+    QCOMPARE(app.paths(), (QStringList{"/4", "/5", "/1", "/2", "/3", "/0"}));
+}
+
+void PlaylistWindowTest::rowColours()
+{
+    QCOMPARE(PlaylistRowDelegate::background(true, true, Qt::white), QColor(255, 255, 0));
+    QCOMPARE(PlaylistRowDelegate::background(true, false, Qt::white), QColor(255, 0, 0));
+    QCOMPARE(PlaylistRowDelegate::background(false, true, Qt::white), QColor(192, 192, 192));
+    QCOMPARE(PlaylistRowDelegate::background(false, false, Qt::white), QColor(Qt::white));
+
+    App app({"/a.mp3", "/b.mp3", "/c.mp3"});
+    app.list().show();
+    app.list().resize(300, 300);
+    QCOMPARE(app.model().playingIndex(), 0);
+    app.select({0, 2}, 2);
+    QCOMPARE(rowImage(app, 0).pixelColor(rowImage(app, 0).width() - 3, 1), QColor(255, 255, 0));
+    QCOMPARE(rowImage(app, 2).pixelColor(rowImage(app, 2).width() - 3, 1), QColor(192, 192, 192));
+    app.select({1}, 1);
+    QCOMPARE(rowImage(app, 0).pixelColor(rowImage(app, 0).width() - 3, 1), QColor(255, 0, 0));
+}
+
+void PlaylistWindowTest::transportButtons()
+{
+    App app({"/a.mp3", "/b.mp3", "/c.mp3"});
+    TForm1 &m = app.main();
+    const QString playing = m.languageLines().line(14);
+    const QString paused = m.languageLines().line(15);
+    m.SpeedButton3->click();
+    QCOMPARE(m.Label2->text(), paused);
+    m.SpeedButton1->click(); // play while paused resumes
+    QCOMPARE(m.Label2->text(), playing);
+    QCOMPARE(app.graph.renderedPaths().size(), 1);
+    m.SpeedButton1->click(); // play while playing does nothing
+    QCOMPARE(app.graph.renderedPaths().size(), 1);
+    m.SpeedButton2->click();
+    m.SpeedButton2->click();
+    m.SpeedButton2->click();
+    QCOMPARE(app.graph.renderedPaths(), (QStringList{"/a.mp3", "/b.mp3", "/c.mp3", "/a.mp3"}));
+    m.SpeedButton4->click();
+    QCOMPARE(app.graph.renderedPaths().last(), QStringLiteral("/c.mp3"));
+    app.dialogs.queueOpenFiles({"/new/x.wav", "/new/y.wav"});
+    m.SpeedButton5->click();
+    QCOMPARE(app.model().count(), 5);
+    QCOMPARE(app.list().strip()->text(), QStringLiteral("5"));
+}
+
+void PlaylistWindowTest::volumeSliderPixels()
+{
+    App app({"/a.mp3"});
+    ClickDragBar *bar = app.main().ProgressBar1;
+    QTest::mousePress(bar, Qt::LeftButton, Qt::NoModifier, QPoint(0, 8));
+    QCOMPARE(bar->value(), 0);
+    QCOMPARE(app.graph.volume(), 0);
+    QCOMPARE(MediaGraph::volumeToCentibels(app.graph.volume()), -10000);
+    QTest::mouseMove(bar, QPoint(100, 8));
+    QCOMPARE(bar->value(), 5000);
+    QCOMPARE(app.graph.volume(), 5000);
+    QTest::mouseRelease(bar, Qt::LeftButton, Qt::NoModifier, QPoint(100, 8));
+    QVERIFY(!ClickDragBar::sliderDragging());
+}
+
+void PlaylistWindowTest::seekBarReleaseSeeks()
+{
+    App app({"/a.mp3"});
+    app.graph.setDuration(200000);
+    app.graph.setPosition(50000);
+    app.startup->controller().tick();
+    QSlider *bar = app.main().DSTrackBar1;
+    QCOMPARE(bar->maximum(), 2000);
+    QCOMPARE(bar->value(), 500);
+    bar->setSliderDown(true);
+    app.graph.setPosition(60000);
+    app.startup->controller().tick();
+    QCOMPARE(bar->value(), 500); // held by the user
+    bar->setValue(1500);
+    app.graph.clearCalls();
+    bar->setSliderDown(false);
+    QCOMPARE(app.graph.calls(), QStringList{"seekMs(150000)"});
+}
+
+void PlaylistWindowTest::timeLabelClickToggles()
+{
+    App app({"/a.mp3"});
+    app.graph.setDuration(3725000 + 5000);
+    app.graph.setPosition(5000);
+    app.startup->controller().tick();
+    QCOMPARE(app.main().Label1->text(), QStringLiteral("0:00:05"));
+    QTest::mouseClick(app.main().Label1, Qt::LeftButton);
+    app.startup->controller().tick();
+    QCOMPARE(app.main().Label1->text(), QStringLiteral("1:02:05"));
+    QVERIFY(!app.main().showElapsed());
+}
+
+void PlaylistWindowTest::videoExtensionShowsVideoWindow()
+{
+    App app({"/a.mkv", "/b.WMV"});
+    QWidget *video = app.startup->form3();
+    app.main().menuItem(QStringLiteral("Okno1"))->trigger();
+    QVERIFY(!video->isVisible());
+    app.main().SpeedButton4->click(); // previous: the .WMV
+    QVERIFY(video->isVisible());
+    // The check mark is left as it was.
+    QVERIFY(!app.main().menuItem(QStringLiteral("Okno1"))->isChecked());
+    app.main().menuItem(QStringLiteral("Okno1"))->trigger();
+    QVERIFY(!video->isVisible());
+    app.main().SpeedButton4->click(); // the .mkv
+    QVERIFY(!video->isVisible());
+}
+
+QTEST_MAIN(PlaylistWindowTest)
+#include "test_playlist_window.moc"
