@@ -28,7 +28,7 @@ Startup::Startup(const QString &programDir, const QStringList &arguments, Dialog
     controller_ = std::make_unique<PlaybackController>(graph_, *playlist_, dialogs);
     form1_->attachPlayback(*controller_, graph_);
     form2_ = std::make_unique<TForm2>(*form1_);
-    form3_ = std::make_unique<TForm3>(*form1_);
+    form3_ = std::make_unique<TForm3>(*form1_, graph_);
     QObject::connect(controller_.get(), &PlaybackController::dvdButtonsVisibleChanged, form3_.get(),
                      &TForm3::setDvdButtonsVisible);
     form4_ = std::make_unique<TForm4>(*form1_, *playlist_, *controller_, form1_->storedPlaylist(), arguments);

@@ -5,6 +5,7 @@
 #include "ui/ImageList.h"
 #include "ui/MainWindowLink.h"
 #include "ui/Placement.h"
+#include "video/VideoSurface.h"
 
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -19,19 +20,14 @@ constexpr ButtonSpec buttons[] = {{1, 8, 3},   {2, 32, 11},  {8, 56, 15},  {3, 8
                                   {4, 104, 1}, {5, 128, 12}, {6, 152, 13}, {7, 176, 14}};
 } // namespace
 
-TForm3::TForm3(MainWindowLink &main)
+TForm3::TForm3(MainWindowLink &main, MediaGraph &graph)
     : ToolWindow(QStringLiteral("Form3"), QStringLiteral("Panel2"), true)
     , main_(main)
 {
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(3, StripHeight, 3, 3);
     layout->setSpacing(0);
-    DSVideoWindowEx21 = new QWidget(this);
-    DSVideoWindowEx21->setObjectName(QStringLiteral("DSVideoWindowEx21"));
-    DSVideoWindowEx21->setAutoFillBackground(true);
-    QPalette pal = DSVideoWindowEx21->palette();
-    pal.setColor(QPalette::Window, Qt::black);
-    DSVideoWindowEx21->setPalette(pal);
+    DSVideoWindowEx21 = new VideoSurface(graph, this);
     layout->addWidget(DSVideoWindowEx21, 1);
 
     Panel1 = new QWidget(this);

@@ -5,17 +5,19 @@
 #include "ui/ToolWindow.h"
 
 class MainWindowLink;
+class MediaGraph;
+class VideoSurface;
 class QToolButton;
 
 class TForm3 : public ToolWindow, public StoredWindow {
     Q_OBJECT
 public:
-    explicit TForm3(MainWindowLink &main);
+    TForm3(MainWindowLink &main, MediaGraph &graph);
 
     void writeSettings(IniFile &ini) const override;
     void setDvdButtonsVisible(bool visible);
 
-    QWidget *DSVideoWindowEx21 = nullptr;
+    VideoSurface *DSVideoWindowEx21 = nullptr;
     QWidget *Panel1 = nullptr;
     QToolButton *SpeedButton[9] = {}; // 1..8
 

@@ -104,7 +104,11 @@ void TForm9::FormCreate(int volumePosition, bool updateFound, const std::functio
     WaveForm1->setIcon(main_.images().icon(24));
     picture_.resize(paintAreaSize());
     graph_.setVolume(volumePosition);
-    if (placement::read(ini, QStringLiteral("NASTAVENI9"), *this, QSize(100, 100)))
+    const bool visible = placement::read(ini, QStringLiteral("NASTAVENI9"), *this, QSize(100, 100));
+    // The stored size is the first resize, shown or not (a hidden window gets its resize
+    // event only when shown, and would compute with the old span until then).
+    FormResize();
+    if (visible)
         main_.performToggle(WindowId::Visualisation);
     setStripText(main_.languageLines().line(76, QStringLiteral("Vizualizace")));
     WaveForm1->trigger();

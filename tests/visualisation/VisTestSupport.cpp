@@ -1,6 +1,6 @@
 #include "VisTestSupport.h"
 
-#include "common/AtomicFile.h"
+#include <QFile>
 
 #include <cmath>
 
