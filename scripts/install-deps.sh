@@ -10,7 +10,7 @@ libgl-dev libxkbcommon-dev
 libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev
 gstreamer1.0-tools gstreamer1.0-plugins-base gstreamer1.0-plugins-good
 gstreamer1.0-plugins-bad gstreamer1.0-plugins-ugly gstreamer1.0-libav
-gstreamer1.0-pulseaudio
+gstreamer1.0-pulseaudio gstreamer1.0-plugins-base-apps
 libcurl4-openssl-dev libmp3lame-dev zlib1g-dev libpulse-dev
 libx11-dev libxext-dev libxtst-dev
 pulseaudio pulseaudio-utils

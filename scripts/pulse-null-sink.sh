@@ -26,10 +26,12 @@ start)
         "$0" stop "$dir"
     fi
     rm -f "$dir/native"
-    # provide no autospawn: the clients must reach this daemon or fail
+    # norewinds=1: with rewinds, a stream that starts on the idle null sink (2 s of
+    # latency) makes it rewind; GStreamer's position then stalls for up to a second and
+    # a recording of the monitor loses the start of what was played.
     pulseaudio --daemonize=yes --exit-idle-time=-1 -n --disallow-exit --use-pid-file=yes \
         --log-target="file:$dir/pa.log" \
-        --load="module-null-sink sink_name=tarnel_null" \
+        --load="module-null-sink sink_name=tarnel_null norewinds=1" \
         --load="module-native-protocol-unix auth-anonymous=1 socket=$dir/native"
     i=0
     until PULSE_SERVER="unix:$dir/native" pactl info >/dev/null 2>&1; do

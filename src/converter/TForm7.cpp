@@ -16,27 +16,23 @@ TForm7::TForm7(MainWindowLink &main)
     , main_(main)
 {
     resize(420, 330);
-    auto place = [](QWidget *w, const char *name, int x, int y, int width, int height) {
-        w->setObjectName(QString::fromLatin1(name));
-        w->setGeometry(x, y, width, height);
-    };
     ComboBox1 = new QComboBox(this);
-    place(ComboBox1, "ComboBox1", 8, 24, 404, 22);
+    placeControl(ComboBox1, "ComboBox1", 8, 24, 404, 22);
     ComboBox1->setEditable(true);
     ListBox1 = new QListWidget(this);
-    place(ListBox1, "ListBox1", 8, 52, 404, 160);
+    placeControl(ListBox1, "ListBox1", 8, 52, 404, 160);
     Edit1 = new QLineEdit(this);
-    place(Edit1, "Edit1", 8, 218, 404, 21);
+    placeControl(Edit1, "Edit1", 8, 218, 404, 21);
     Button1 = new QPushButton(QStringLiteral("Pridat"), this);
-    place(Button1, "Button1", 8, 245, 198, 27);
+    placeControl(Button1, "Button1", 8, 245, 198, 27);
     Button2 = new QPushButton(QStringLiteral("Start"), this);
-    place(Button2, "Button2", 214, 245, 198, 27);
+    placeControl(Button2, "Button2", 214, 245, 198, 27);
     Gauge1 = new QProgressBar(this);
-    place(Gauge1, "Gauge1", 8, 280, 404, 18);
+    placeControl(Gauge1, "Gauge1", 8, 280, 404, 18);
     Gauge1->setRange(0, 100);
     Gauge1->setValue(0);
     Gauge2 = new QProgressBar(this);
-    place(Gauge2, "Gauge2", 8, 304, 404, 18);
+    placeControl(Gauge2, "Gauge2", 8, 304, 404, 18);
     Gauge2->setRange(0, 0);
     Gauge2->setMaximum(1);
     Gauge2->setValue(0);

@@ -19,34 +19,30 @@ TForm2::TForm2(MainWindowLink &main)
     , main_(main)
 {
     resize(618, 490);
-    auto named = [](QWidget *w, const char *name, int x, int y, int width, int height) {
-        w->setObjectName(QString::fromLatin1(name));
-        w->setGeometry(x, y, width, height);
-    };
     Gauge1 = new QProgressBar(this);
-    named(Gauge1, "Gauge1", 0, 17, 618, 24);
+    placeControl(Gauge1, "Gauge1", 0, 17, 618, 24);
     Gauge1->setRange(0, 100);
     Gauge1->setValue(0);
     Button1 = new QPushButton(QStringLiteral("Aktualizace"), this);
-    named(Button1, "Button1", 8, 48, 145, 33);
+    placeControl(Button1, "Button1", 8, 48, 145, 33);
     CheckBox1 = new QCheckBox(QStringLiteral("Automaticky"), this);
-    named(CheckBox1, "CheckBox1", 8, 88, 185, 25);
+    placeControl(CheckBox1, "CheckBox1", 8, 88, 185, 25);
     ComboBox1 = new QComboBox(this);
-    named(ComboBox1, "ComboBox1", 8, 112, 145, 21);
+    placeControl(ComboBox1, "ComboBox1", 8, 112, 145, 21);
     Button2 = new QPushButton(QStringLiteral("Font"), this);
-    named(Button2, "Button2", 8, 152, 145, 33);
+    placeControl(Button2, "Button2", 8, 152, 145, 33);
     ValueListEditor1 = new QTableWidget(2, 2, this);
-    named(ValueListEditor1, "ValueListEditor1", 8, 192, 306, 81);
+    placeControl(ValueListEditor1, "ValueListEditor1", 8, 192, 306, 81);
     ValueListEditor1->verticalHeader()->hide();
     ValueListEditor1->horizontalHeader()->setStretchLastSection(true);
     ListBox2 = new QListWidget(this);
-    named(ListBox2, "ListBox2", 8, 280, 601, 145);
+    placeControl(ListBox2, "ListBox2", 8, 280, 601, 145);
     Edit1 = new QLineEdit(this);
-    named(Edit1, "Edit1", 8, 432, 121, 21);
+    placeControl(Edit1, "Edit1", 8, 432, 121, 21);
     Edit2 = new QLineEdit(this);
-    named(Edit2, "Edit2", 8, 456, 521, 21);
+    placeControl(Edit2, "Edit2", 8, 456, 521, 21);
     Button3 = new QPushButton(QStringLiteral("Odeslat"), this);
-    named(Button3, "Button3", 536, 456, 75, 25);
+    placeControl(Button3, "Button3", 536, 456, 75, 25);
 
     // Update check, reports, language restart, font and shortcut editing arrive with
     // the online services and settings work; until then they cannot be used.

@@ -88,7 +88,7 @@ void AudioTapProbe::onEvent(AudioTap *tap, GstEvent *event)
 
 void AudioTapProbe::store(AudioTap *tap, GstBuffer *buffer)
 {
-    if (buffer == nullptr || !tap->visualEnabled_.load(std::memory_order_relaxed))
+    if (buffer == nullptr)
         return;
     GstMapInfo map;
     if (!gst_buffer_map(buffer, &map, GST_MAP_READ))
@@ -140,9 +140,8 @@ GstElement *AudioTap::createBin()
     GstElement *bin = gst_bin_new("tarnel-audio-tap");
     GstElement *convert = gst_element_factory_make("audioconvert", nullptr);
     GstElement *filter = gst_element_factory_make("capsfilter", nullptr);
-    GstElement *queue = gst_element_factory_make("queue", nullptr);
-    if (!convert || !filter || !queue) {
-        for (GstElement *e : {convert, filter, queue}) {
+    if (!convert || !filter) {
+        for (GstElement *e : {convert, filter}) {
             if (e)
                 gst_object_unref(gst_object_ref_sink(e));
         }
@@ -155,26 +154,22 @@ GstElement *AudioTap::createBin()
         "audio/x-raw, format=(string){ S16LE, S32LE, F32LE }, layout=(string)interleaved");
     g_object_set(filter, "caps", caps, nullptr);
     gst_caps_unref(caps);
-    g_object_set(queue, "max-size-time", static_cast<guint64>(LeadMs) * GST_MSECOND, "max-size-buffers", 0u,
-                 "max-size-bytes", 16u * 1024u * 1024u, nullptr);
 
-    gst_bin_add_many(GST_BIN(bin), convert, filter, queue, nullptr);
-    gst_element_link_many(convert, filter, queue, nullptr);
+    gst_bin_add_many(GST_BIN(bin), convert, filter, nullptr);
+    gst_element_link(convert, filter);
 
     GstPad *in = gst_element_get_static_pad(convert, "sink");
-    GstPad *out = gst_element_get_static_pad(queue, "src");
+    GstPad *out = gst_element_get_static_pad(filter, "src");
     gst_element_add_pad(bin, gst_ghost_pad_new("sink", in));
     gst_element_add_pad(bin, gst_ghost_pad_new("src", out));
     gst_object_unref(in);
-    gst_object_unref(out);
 
-    GstPad *probed = gst_element_get_static_pad(queue, "sink");
-    gst_pad_add_probe(probed,
+    gst_pad_add_probe(out,
                       static_cast<GstPadProbeType>(GST_PAD_PROBE_TYPE_BUFFER | GST_PAD_PROBE_TYPE_BUFFER_LIST
                                                    | GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM
                                                    | GST_PAD_PROBE_TYPE_EVENT_FLUSH),
                       &AudioTapProbe::probe, this, nullptr);
-    gst_object_unref(probed);
+    gst_object_unref(out);
     return bin;
 }
 

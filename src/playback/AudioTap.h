@@ -3,10 +3,11 @@
 // and every VisualInterval ms it hands the GUI thread the PCM being heard at that moment.
 //
 // In the pipeline it is playbin's audio-filter:
-//   audioconvert ! capsfilter(interleaved S16LE, S32LE or F32LE) ! queue
-// A probe on the queue's input (streaming thread) copies each buffer with its stream
-// time into a PcmHistory of a few seconds. The queue lets the decoder run about half a
-// second further ahead of the sound, so the window after the frame heard now is stored.
+//   audioconvert ! capsfilter(interleaved S16LE, S32LE or F32LE)
+// A probe on the capsfilter's output (streaming thread) copies each buffer with its
+// stream time into a PcmHistory of three seconds. playbin keeps a queue of up to a
+// second after the filter, and the sink its own 200 ms, so the decoder runs about 1.2 s
+// ahead of the sound: the window after the frame heard now is normally stored whole.
 // The timer (GUI thread) asks the pipeline for its position, which is the stream time
 // being heard, finds that frame in the store and emits visualData.
 //
@@ -41,13 +42,12 @@ public:
     // Frames in every visualData block.
     static constexpr int WindowFrames = 16384;
     static constexpr int DefaultVisualInterval = 40;
-    // How much decoded audio the queue may hold ahead of the sink.
-    static constexpr int LeadMs = 500;
 
     explicit AudioTap(QObject *parent = nullptr);
     ~AudioTap() override;
 
-    // Off by default; nothing is stored or emitted while off.
+    // Off by default; nothing is emitted while off (the store keeps filling, so that
+    // turning it on while sound plays shows the picture at once).
     bool visualEnabled() const { return visualEnabled_; }
     void setVisualEnabled(bool enabled);
     // Milliseconds between blocks (at least 1).
@@ -84,7 +84,7 @@ private:
 
     std::mutex mutex_;
     PcmHistory history_;   // guarded
-    GstSegment *segment_;      // of the stream entering the queue, guarded
+    GstSegment *segment_;      // of the stream passing the tap, guarded
     std::vector<char> window_; // GUI thread only
 };
 

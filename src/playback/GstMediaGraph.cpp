@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <memory>
 
 struct GstMediaGraphCallbacks {
     static GstBusSyncReply busSync(GstBus *, GstMessage *message, gpointer self)
@@ -41,12 +42,6 @@ GstElement *makeElement(const char *factory, const char *name = nullptr)
     return element;
 }
 
-bool isWithin(GstObject *object, GstElement *container)
-{
-    return container && object
-        && (object == GST_OBJECT(container) || gst_object_has_as_ancestor(object, GST_OBJECT(container)));
-}
-
 } // namespace
 
 void GstMediaGraph::ensureInitialised()
@@ -71,51 +66,6 @@ void GstMediaGraph::ensureInitialised()
             gst_object_unref(libav);
         }
     });
-}
-
-std::uint32_t GstMediaGraph::mapError(std::uint32_t domainQuark, int code, ErrorOrigin origin, bool missingPlugin)
-{
-    if (origin == ErrorOrigin::AudioOutput)
-        return ErrAudioDevice;
-    if (origin == ErrorOrigin::VideoOutput)
-        return ErrPlaybackFailed;
-    if (missingPlugin)
-        return ErrNoDecoder;
-    const GQuark domain = domainQuark;
-    if (domain == GST_RESOURCE_ERROR) {
-        switch (code) {
-        case GST_RESOURCE_ERROR_NOT_FOUND:
-            return ErrFileNotFound;
-        case GST_RESOURCE_ERROR_OPEN_READ:
-        case GST_RESOURCE_ERROR_READ:
-        case GST_RESOURCE_ERROR_OPEN_READ_WRITE:
-        case GST_RESOURCE_ERROR_SEEK:
-            return ErrFileAccess;
-        default:
-            return ErrPlaybackFailed;
-        }
-    }
-    if (domain == GST_STREAM_ERROR) {
-        switch (code) {
-        case GST_STREAM_ERROR_CODEC_NOT_FOUND:
-            return ErrNoDecoder;
-        case GST_STREAM_ERROR_TYPE_NOT_FOUND:
-        case GST_STREAM_ERROR_WRONG_TYPE:
-        case GST_STREAM_ERROR_DEMUX:
-        case GST_STREAM_ERROR_FORMAT:
-        case GST_STREAM_ERROR_NOT_IMPLEMENTED:
-            return ErrCannotRender;
-        case GST_STREAM_ERROR_DECODE:
-        case GST_STREAM_ERROR_DECRYPT:
-        case GST_STREAM_ERROR_DECRYPT_NOKEY:
-            return ErrDecodeFailed;
-        default:
-            return ErrPlaybackFailed;
-        }
-    }
-    if (domain == GST_CORE_ERROR && code == GST_CORE_ERROR_MISSING_PLUGIN)
-        return ErrNoDecoder;
-    return ErrPlaybackFailed;
 }
 
 GstMediaGraph::GstMediaGraph(QObject *parent)
@@ -164,7 +114,7 @@ void GstMediaGraph::createPipeline()
     }
     if (!sink)
         sink = gst_element_factory_make("autoaudiosink", nullptr);
-    gst_bin_add_many(GST_BIN(audioOut_), GST_ELEMENT(gst_object_ref(gain_)), sink, nullptr);
+    gst_bin_add_many(GST_BIN(audioOut_), gain_, sink, nullptr); // the bin takes its own ref of gain_
     gst_element_link(gain_, sink);
     GstPad *gainPad = gst_element_get_static_pad(gain_, "sink");
     gst_element_add_pad(audioOut_, gst_ghost_pad_new("sink", gainPad));
@@ -206,6 +156,7 @@ void GstMediaGraph::dropMedia()
     ++generation_;
     loaded_ = running_ = endOfStream_ = false;
     pendingSeekMs_ = -1;
+    startOffsetMs_ = 0;
     lastDurationMs_ = lastPositionMs_ = 0;
     tap_->setPlaying(false);
     tap_->reset();
@@ -277,6 +228,12 @@ void GstMediaGraph::renderFile(const QString &path)
         throw MediaGraphError(watch.missingPlugin ? ErrNoDecoder : ErrCannotRender,
                               QStringLiteral("The file holds no audio or video that can be played."));
     }
+    // Some files start their clock late (MPEG program streams from ffmpeg begin at about
+    // 0.5 s): the first frame is shown as 0, as the seek bar expects.
+    gint64 start = 0;
+    startOffsetMs_ = 0;
+    if (gst_element_query_position(playbin_, GST_FORMAT_TIME, &start) && start > 0)
+        startOffsetMs_ = start / GST_MSECOND;
     loaded_ = true;
     applyVolume();
 }
@@ -371,7 +328,8 @@ std::uint32_t GstMediaGraph::positionMs() const
     gint64 position = -1;
     if (!gst_element_query_position(playbin_, GST_FORMAT_TIME, &position) || position < 0)
         return lastPositionMs_;
-    std::uint32_t ms = static_cast<std::uint32_t>(std::min<gint64>(position / GST_MSECOND, UINT32_MAX));
+    const gint64 fromStart = std::max<gint64>(0, position / GST_MSECOND - startOffsetMs_);
+    std::uint32_t ms = static_cast<std::uint32_t>(std::min<gint64>(fromStart, UINT32_MAX));
     // Only the end of the stream may report position == duration.
     const std::uint32_t duration = durationMs();
     if (duration > 0 && ms >= duration)
@@ -385,7 +343,8 @@ void GstMediaGraph::seekMs(std::uint32_t positionMs)
     if (!playbin_ || !loaded_)
         return;
     const auto flags = static_cast<GstSeekFlags>(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE);
-    if (!gst_element_seek_simple(playbin_, GST_FORMAT_TIME, flags, static_cast<gint64>(positionMs) * GST_MSECOND))
+    const gint64 target = (static_cast<gint64>(positionMs) + startOffsetMs_) * GST_MSECOND;
+    if (!gst_element_seek_simple(playbin_, GST_FORMAT_TIME, flags, target))
         return;
     endOfStream_ = false;
     pendingSeekMs_ = positionMs;
@@ -438,48 +397,6 @@ void GstMediaGraph::onVideoSample(GstAppSink *sink, bool preroll)
             },
             Qt::QueuedConnection);
     }
-}
-
-GstMediaGraph::CapturedError GstMediaGraph::capture(GstMessage *message) const
-{
-    CapturedError captured;
-    GError *error = nullptr;
-    gchar *debug = nullptr;
-    gst_message_parse_error(message, &error, &debug);
-    if (error) {
-        captured.domain = error->domain;
-        captured.code = error->code;
-        captured.text = QString::fromUtf8(error->message);
-    }
-    GstObject *source = GST_MESSAGE_SRC(message);
-    if (isWithin(source, audioOut_))
-        captured.origin = ErrorOrigin::AudioOutput;
-    else if (isWithin(source, videoSink_))
-        captured.origin = ErrorOrigin::VideoOutput;
-    g_clear_error(&error);
-    g_free(debug);
-    return captured;
-}
-
-MediaGraphError GstMediaGraph::errorFrom(const LoadWatch &watch) const
-{
-    // The first error that says what went wrong; follow-up errors are usually the
-    // generic "internal data stream error".
-    const CapturedError *chosen = nullptr;
-    std::uint32_t code = ErrPlaybackFailed;
-    for (const CapturedError &error : watch.errors) {
-        const std::uint32_t mapped = mapError(error.domain, error.code, error.origin, watch.missingPlugin);
-        if (!chosen || (code == ErrPlaybackFailed && mapped != ErrPlaybackFailed)) {
-            chosen = &error;
-            code = mapped;
-        }
-    }
-    if (!chosen) {
-        if (watch.missingPlugin)
-            return MediaGraphError(ErrNoDecoder, QStringLiteral("No decoder is available for this media."));
-        return MediaGraphError(ErrPlaybackFailed, QStringLiteral("The media could not be played."));
-    }
-    return MediaGraphError(code, chosen->text);
 }
 
 void GstMediaGraph::onBusMessage(GstMessage *message)

@@ -21,8 +21,9 @@
 //                                        (RESOURCE OPEN_READ, READ, OPEN_READ_WRITE, SEEK)
 //   0x80040241  cannot render            not a media file, or a damaged one with nothing
 //                                        playable (STREAM TYPE_NOT_FOUND, WRONG_TYPE,
-//                                        DEMUX, FORMAT, NOT_IMPLEMENTED; no audio or video
-//                                        stream after loading)
+//                                        DEMUX, FORMAT, NOT_IMPLEMENTED; decodebin's own
+//                                        STREAM FAILED "all streams without buffers"; no
+//                                        audio or video stream after loading)
 //   0x80040265  no decoder               a stream has no decoder / plug-in (STREAM
 //                                        CODEC_NOT_FOUND, CORE MISSING_PLUGIN, missing-plugin
 //                                        messages while loading)
@@ -41,13 +42,11 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
-#include <memory>
 #include <mutex>
 
 typedef struct _GstElement GstElement;
 typedef struct _GstMessage GstMessage;
 typedef struct _GstSample GstSample;
-typedef struct _GstBus GstBus;
 typedef struct _GstAppSink GstAppSink;
 
 class GstMediaGraph : public MediaGraph {
@@ -64,11 +63,13 @@ public:
     static constexpr std::uint32_t ErrPlaybackFailed = 0x8004025Fu;
 
     // Where a GStreamer error came from, for the mapping below.
-    enum class ErrorOrigin { Media, AudioOutput, VideoOutput };
+    // DecodeBin: the bin that picks demuxers and decoders, reporting for itself.
+    enum class ErrorOrigin { Media, DecodeBin, AudioOutput, VideoOutput };
     // The code for a GStreamer error (domain quark and code of its GError).
     static std::uint32_t mapError(std::uint32_t domainQuark, int code, ErrorOrigin origin, bool missingPlugin);
 
-    // gst_init once per process; every constructor calls it.
+    // gst_init once per process; every constructor calls it. Also hands AIFF to libav's
+    // demuxer where installed (aiffparse 1.22 can hang loading inside decodebin).
     static void ensureInitialised();
 
     explicit GstMediaGraph(QObject *parent = nullptr);
@@ -84,13 +85,15 @@ public:
     void renderFile(const QString &path) override;
     void run() override;
     void pause() override;
-    // Stops playing and keeps the position (as pause, but isRunning is false either way).
+    // Stops playing, keeping the media and its position; run() goes on from there.
     void stop() override;
     bool isRunning() const override { return running_ && !endOfStream_; }
     void setVolume(int level) override;
     int volume() const override { return volume_; }
-    // After the end of the stream the position equals the duration; before it, it
-    // stays below the duration, so "position == duration" means the end.
+    // Counted from the first frame (some files start their clock later than 0). After
+    // the end of the stream the position equals the duration; before it, it stays below
+    // a known duration, so "position == duration > 0" means the end. The duration is 0
+    // while unknown (raw ADTS knows it only after some frames have played).
     std::uint32_t positionMs() const override;
     std::uint32_t durationMs() const override;
     void seekMs(std::uint32_t positionMs) override;
@@ -145,6 +148,7 @@ private:
     bool running_ = false;
     bool endOfStream_ = false;
     qint64 pendingSeekMs_ = -1;        // reported until the seek completes
+    qint64 startOffsetMs_ = 0;         // stream time of the first frame
     mutable std::uint32_t lastDurationMs_ = 0;
     mutable std::uint32_t lastPositionMs_ = 0;
 

@@ -330,7 +330,7 @@ void PlaybackController::playRequested(int focusedRow)
 void PlaybackController::tick()
 {
     // Inside a modal dialog of a running action: wait for it to finish.
-    if (false)
+    if (busy_ > 0)
         return;
     runAction([this] {
         lastPosition_ = graph_.positionMs();

@@ -15,14 +15,6 @@
 
 namespace {
 const QString defaultStation = QStringLiteral("http://radio.tarnel.cz:8000/quillon128.m3u");
-
-template <typename W>
-W *place(W *w, const char *name, int x, int y, int width, int height)
-{
-    w->setObjectName(QString::fromLatin1(name));
-    w->setGeometry(x, y, width, height);
-    return w;
-}
 } // namespace
 
 TForm6::TForm6(MainWindowLink &main)
@@ -30,10 +22,10 @@ TForm6::TForm6(MainWindowLink &main)
     , main_(main)
 {
     resize(657, 569);
-    GroupBox2 = place(new QGroupBox(this), "GroupBox2", 8, 20, 265, 277);
-    Label3 = place(new QLabel(GroupBox2), "Label3", 11, 16, 245, 33);
-    Label4 = place(new QLabel(GroupBox2), "Label4", 8, 56, 241, 153);
-    Label5 = place(new QLabel(GroupBox2), "Label5", 8, 232, 249, 29);
+    GroupBox2 = placeControl(new QGroupBox(this), "GroupBox2", 8, 20, 265, 277);
+    Label3 = placeControl(new QLabel(GroupBox2), "Label3", 11, 16, 245, 33);
+    Label4 = placeControl(new QLabel(GroupBox2), "Label4", 8, 56, 241, 153);
+    Label5 = placeControl(new QLabel(GroupBox2), "Label5", 8, 232, 249, 29);
     for (QLabel *l : {Label3, Label4, Label5}) {
         l->setAlignment(Qt::AlignCenter);
         l->setWordWrap(true);
@@ -42,17 +34,17 @@ TForm6::TForm6(MainWindowLink &main)
     QFont big = Label4->font();
     big.setPointSize(16);
     Label4->setFont(big);
-    ListBox1 = place(new QListWidget(this), "ListBox1", 280, 24, 369, 361);
+    ListBox1 = placeControl(new QListWidget(this), "ListBox1", 280, 24, 369, 361);
     ListBox1->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    GroupBox3 = place(new QGroupBox(this), "GroupBox3", 8, 304, 265, 81);
-    ed_ProxyServer = place(new QLineEdit(GroupBox3), "ed_ProxyServer", 8, 16, 249, 21);
+    GroupBox3 = placeControl(new QGroupBox(this), "GroupBox3", 8, 304, 265, 81);
+    ed_ProxyServer = placeControl(new QLineEdit(GroupBox3), "ed_ProxyServer", 8, 16, 249, 21);
     ed_ProxyServer->setMaxLength(99);
-    Label6 = place(new QLabel(GroupBox3), "Label6", 10, 40, 249, 16);
-    cbDirectConnection = place(new QCheckBox(GroupBox3), "cbDirectConnection", 8, 60, 113, 17);
-    Button1 = place(new QPushButton(this), "Button1", 8, 392, 641, 41);
-    ProgressBar1 = place(new ClickDragBar(QStringLiteral("ProgressBar1"), 65535, 102, this), "ProgressBar1", 8, 440, 641, 33);
-    Edit1 = place(new QLineEdit(defaultStation, this), "Edit1", 8, 480, 641, 21);
-    Button2 = place(new QPushButton(this), "Button2", 8, 520, 641, 41);
+    Label6 = placeControl(new QLabel(GroupBox3), "Label6", 10, 40, 249, 16);
+    cbDirectConnection = placeControl(new QCheckBox(GroupBox3), "cbDirectConnection", 8, 60, 113, 17);
+    Button1 = placeControl(new QPushButton(this), "Button1", 8, 392, 641, 41);
+    ProgressBar1 = placeControl(new ClickDragBar(QStringLiteral("ProgressBar1"), 65535, 102, this), "ProgressBar1", 8, 440, 641, 33);
+    Edit1 = placeControl(new QLineEdit(defaultStation, this), "Edit1", 8, 480, 641, 21);
+    Button2 = placeControl(new QPushButton(this), "Button2", 8, 520, 641, 41);
 
     // Stations, streams and the master volume arrive with the radio work; until then
     // the window shows its layout but cannot be used.

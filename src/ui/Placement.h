@@ -18,5 +18,14 @@ void write(IniFile &ini, const QString &section, const QWidget &window, bool siz
 
 } // namespace placement
 
+// Names a control and puts it at its place in the window's design.
+template <typename W>
+W *placeControl(W *control, const char *objectName, int x, int y, int width, int height)
+{
+    control->setObjectName(QString::fromLatin1(objectName));
+    control->setGeometry(x, y, width, height);
+    return control;
+}
+
 // Applies the main window's font and font colour to a window.
 void applyMainFont(QWidget &window, const QFont &font, const QColor &colour);

@@ -2,6 +2,7 @@
 
 #include "playback/MediaGraph.h"
 
+#include <QCoreApplication>
 #include <QSignalSpy>
 #include <QThread>
 
@@ -25,6 +26,71 @@ bool pulseAvailable(QString *why)
     return true;
 }
 
+namespace {
+
+QString pactl(const QStringList &arguments, bool *ok = nullptr)
+{
+    QProcess process;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("LC_ALL"), QStringLiteral("C"));
+    process.setProcessEnvironment(environment);
+    process.start(QStringLiteral("pactl"), arguments);
+    const bool finished = process.waitForFinished(5000) && process.exitCode() == 0;
+    if (ok)
+        *ok = finished;
+    return QString::fromLocal8Bit(process.readAllStandardOutput());
+}
+
+} // namespace
+
+PrivateNullSink::PrivateNullSink()
+{
+    static int counter = 0;
+    name_ = QStringLiteral("tarnel_test_%1_%2").arg(QCoreApplication::applicationPid()).arg(++counter);
+    bool ok = false;
+    const QString index = pactl({QStringLiteral("load-module"), QStringLiteral("module-null-sink"),
+                                 QStringLiteral("sink_name=") + name_, QStringLiteral("norewinds=1")},
+                                &ok)
+                              .trimmed();
+    if (ok && !index.isEmpty()) {
+        module_ = index;
+        qputenv("PULSE_SINK", name_.toUtf8());
+    }
+}
+
+PrivateNullSink::~PrivateNullSink()
+{
+    if (module_.isEmpty())
+        return;
+    qunsetenv("PULSE_SINK");
+    pactl({QStringLiteral("unload-module"), module_});
+}
+
+QStringList PrivateNullSink::streamVolumes() const
+{
+    QString sinkIndex;
+    const QStringList sinks = pactl({QStringLiteral("list"), QStringLiteral("short"), QStringLiteral("sinks")})
+                                  .split(QLatin1Char('\n'));
+    for (const QString &line : sinks) {
+        const QStringList fields = line.split(QLatin1Char('\t'));
+        if (fields.size() > 1 && fields[1] == name_)
+            sinkIndex = fields[0];
+    }
+    QStringList volumes;
+    bool ours = false;
+    const QStringList lines = pactl({QStringLiteral("list"), QStringLiteral("sink-inputs")}).split(QLatin1Char('\n'));
+    for (const QString &raw : lines) {
+        const QString line = raw.trimmed();
+        if (line.startsWith(QLatin1String("Sink Input #")))
+            ours = false;
+        else if (line.startsWith(QLatin1String("Sink:")))
+            ours = line.mid(5).trimmed() == sinkIndex;
+        else if (ours && line.startsWith(QLatin1String("Volume:")))
+            volumes.append(line);
+    }
+    return volumes;
+}
+
 bool runToEnd(MediaGraph &graph, int timeoutMs)
 {
     QSignalSpy ended(&graph, &MediaGraph::endOfStream);
@@ -32,10 +98,10 @@ bool runToEnd(MediaGraph &graph, int timeoutMs)
     return ended.wait(timeoutMs);
 }
 
-bool MonitorRecorder::start()
+bool MonitorRecorder::start(const QString &sinkName)
 {
     process_.start(QStringLiteral("parec"),
-                   {QStringLiteral("-d"), QStringLiteral("tarnel_null.monitor"), QStringLiteral("--raw"),
+                   {QStringLiteral("-d"), sinkName + QStringLiteral(".monitor"), QStringLiteral("--raw"),
                     QStringLiteral("--format=s16le"), QStringLiteral("--rate=44100"),
                     QStringLiteral("--channels=2"), QStringLiteral("--latency-msec=20")});
     if (!process_.waitForStarted(5000))

@@ -4,6 +4,7 @@
 #include <QByteArray>
 #include <QProcess>
 #include <QString>
+#include <QStringList>
 
 #include <cstdint>
 #include <vector>
@@ -15,13 +16,30 @@ namespace playback_test {
 // The private daemon started by scripts/pulse-null-sink.sh answers (PULSE_SERVER set).
 bool pulseAvailable(QString *why);
 
+// A null sink of the test's own on the shared daemon, so that other tests playing at
+// the same time do not mix into what this one records. New PulseAudio streams of this
+// process go to it while it is loaded (PULSE_SINK); unloaded when destroyed.
+class PrivateNullSink {
+public:
+    PrivateNullSink();
+    ~PrivateNullSink();
+    bool isLoaded() const { return !module_.isEmpty(); }
+    const QString &name() const { return name_; }
+    // The "Volume:" lines of the playback streams on this sink.
+    QStringList streamVolumes() const;
+
+private:
+    QString name_;
+    QString module_;
+};
+
 // Plays the rendered media until endOfStream; false on timeout.
 bool runToEnd(MediaGraph &graph, int timeoutMs);
 
-// Records the null sink's monitor as 16-bit stereo at 44.1 kHz.
+// Records a null sink's monitor as 16-bit stereo at 44.1 kHz.
 class MonitorRecorder {
 public:
-    bool start();
+    bool start(const QString &sinkName);
     // Stops and returns the interleaved samples recorded.
     std::vector<std::int16_t> stop();
 

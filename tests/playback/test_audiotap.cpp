@@ -121,8 +121,8 @@ void TestAudioTap::blocksFollowTheSoundBeingHeard()
             ++early;
             QVERIFY2(std::abs(b.crossingsFirstTenth - 88) <= 4,
                      qPrintable(QStringLiteral("at %1 ms: %2").arg(b.position).arg(b.crossingsFirstTenth)));
-            if (b.position <= 550) // the whole window (0.37 s) is still 440 Hz
-                QVERIFY(std::abs(b.crossingsWhole - 327 * 2) <= 10);
+            if (b.position <= 550) // the whole window (0.37 s) is still 440 Hz: 327 changes
+                QVERIFY2(std::abs(b.crossingsWhole - 327) <= 6, qPrintable(QString::number(b.crossingsWhole)));
         } else if (b.position >= 1100 && b.position <= 1550) {
             ++late;
             QVERIFY2(std::abs(b.crossingsFirstTenth - 176) <= 4,
@@ -141,8 +141,10 @@ void TestAudioTap::disabledTapEmitsNothing()
     graph.run();
     QTest::qWait(300);
     QCOMPARE(blocks.count(), 0); // off by default
+    // Turned on while sound plays, the picture comes at once, not after the decoder's
+    // lead (more than a second) has played out.
     tap->setVisualEnabled(true);
-    QVERIFY(blocks.wait(1000));
+    QVERIFY(blocks.wait(300));
     tap->setVisualEnabled(false);
     blocks.clear();
     QTest::qWait(200);

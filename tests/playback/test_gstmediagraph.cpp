@@ -77,14 +77,17 @@ void TestGstMediaGraph::everyExtensionPlaysToItsEnd()
     graph.setMode(GraphMode::Normal);
     graph.renderFile(media(QStringLiteral("sample") + extension));
     QVERIFY(graph.hasMedia());
-    QCOMPARE(graph.positionMs(), 0u);
-    // About a second; a synthesiser may ring on a little after the note.
-    const std::uint32_t duration = graph.durationMs();
-    QVERIFY2(duration >= 800 && duration <= 3000, qPrintable(QString::number(duration)));
+    QCOMPARE(graph.positionMs(), 0u); // also for files whose clock starts late (.mpg)
+    // Raw ADTS knows its length only once some frames went by: 0 means unknown.
+    const std::uint32_t loadedDuration = graph.durationMs();
+    QVERIFY2(loadedDuration == 0 || loadedDuration >= 800, qPrintable(QString::number(loadedDuration)));
 
     QSignalSpy frames(&graph, &MediaGraph::videoFrameReady);
     QVERIFY(runToEnd(graph, 8000));
-    QCOMPARE(graph.positionMs(), graph.durationMs());
+    // About a second; a synthesiser may ring on a little after the note.
+    const std::uint32_t duration = graph.durationMs();
+    QVERIFY2(duration >= 800 && duration <= 3000, qPrintable(QString::number(duration)));
+    QCOMPARE(graph.positionMs(), duration);
     QVERIFY(!graph.isRunning());
 
     const QImage frame = graph.latestVideoFrame();
@@ -102,6 +105,8 @@ void TestGstMediaGraph::badInputFailsWithItsCodeAndGraphStaysUsable_data()
     QTest::addColumn<QString>("kind");
     QTest::addColumn<quint32>("code");
     QTest::newRow("missing file") << "missing" << GstMediaGraph::ErrFileNotFound;
+    QTest::newRow("folder named .mp3") << "folder" << GstMediaGraph::ErrFileAccess;
+    QTest::newRow("empty file") << "empty" << GstMediaGraph::ErrCannotRender;
     QTest::newRow("text named .mp3") << "text" << GstMediaGraph::ErrCannotRender;
     QTest::newRow("mp3 cut inside its first frame") << "truncated" << GstMediaGraph::ErrCannotRender;
     QTest::newRow("video codec nobody decodes") << "unknown-codec" << GstMediaGraph::ErrNoDecoder;
@@ -114,6 +119,12 @@ void TestGstMediaGraph::badInputFailsWithItsCodeAndGraphStaysUsable()
     QString path;
     if (kind == QLatin1String("missing")) {
         path = media(QStringLiteral("no such file.mp3"));
+    } else if (kind == QLatin1String("folder")) {
+        path = media(QStringLiteral("folder.mp3"));
+        QVERIFY(QDir().mkpath(path));
+    } else if (kind == QLatin1String("empty")) {
+        path = media(QStringLiteral("empty.mp3"));
+        QVERIFY(media_maker::writeFile(path, QByteArray()));
     } else if (kind == QLatin1String("text")) {
         path = media(QStringLiteral("notes.mp3"));
         QVERIFY(media_maker::writeFile(path, "These are not the sounds you are looking for.\n"));
@@ -133,7 +144,7 @@ void TestGstMediaGraph::badInputFailsWithItsCodeAndGraphStaysUsable()
         graph.renderFile(path);
         QFAIL("renderFile accepted bad input");
     } catch (const MediaGraphError &error) {
-        QCOMPARE(QString::number(error.code(), 16), QString::number(code, 16));
+        QVERIFY2(error.code() == code, qPrintable(error.message()));
         const QString suffix = QStringLiteral(" ($%1).").arg(QString::number(code, 16).toUpper());
         QVERIFY2(error.message().endsWith(suffix), qPrintable(error.message()));
         QVERIFY2(error.message().size() > suffix.size(), "the engine's text is missing");
@@ -151,23 +162,36 @@ void TestGstMediaGraph::badInputFailsWithItsCodeAndGraphStaysUsable()
 
 void TestGstMediaGraph::soundComesOutUnchangedAndScaledByVolume()
 {
-    // 1 kHz at half scale, 0.8 s, played at three volumes; the monitor of the null sink
+    // 1 kHz at half scale, 0.8 s, played at three volumes; the monitor of a null sink
     // records what PulseAudio received.
     const QString tone = media(QStringLiteral("tone1k.wav"));
     QVERIFY(media_maker::writeToneWav(tone, 1000, 800, 44100, 2, 0.5));
+    const PrivateNullSink sink;
+    QVERIFY(sink.isLoaded());
+    graph_ = std::make_unique<GstMediaGraph>(); // its sound server connection sees PULSE_SINK
     GstMediaGraph &graph = *graph_;
 
     const int levels[] = {10000, 5000, 0};
     double fullRms = 0.0;
     for (const int level : levels) {
         MonitorRecorder recorder;
-        QVERIFY(recorder.start());
+        QVERIFY(recorder.start(sink.name()));
         graph.setVolume(level);
         QCOMPARE(graph.volume(), level);
         graph.renderFile(tone);
-        QVERIFY(runToEnd(graph, 5000));
+        QSignalSpy ended(&graph, &MediaGraph::endOfStream);
+        graph.run();
+        // The graph scales the sound itself: the PulseAudio stream volume, which the
+        // volume window owns, stays at 100 %.
+        QTest::qWait(300);
+        const QStringList volumes = sink.streamVolumes();
+        QVERIFY(!volumes.isEmpty());
+        for (const QString &volume : volumes)
+            QVERIFY2(volume.contains(QLatin1String("65536 / 100%")), qPrintable(volume));
+        QVERIFY(ended.wait(5000));
         const std::vector<double> left = channelOf(recorder.stop(), 2, 0);
-        QVERIFY(left.size() > 44100);
+        graph.resetGraph();
+        QVERIFY2(left.size() > 44100, qPrintable(QString::number(left.size())));
 
         const auto [begin, end] = loudRange(left, 200.0);
         if (level == 0) {

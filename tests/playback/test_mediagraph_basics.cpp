@@ -120,6 +120,10 @@ void TestMediaGraphBasics::errorMapping_data()
         << stream << int(GST_STREAM_ERROR_FAILED) << Origin::Media << true << GstMediaGraph::ErrNoDecoder;
     QTest::newRow("decode") << stream << int(GST_STREAM_ERROR_DECODE) << Origin::Media << false
                             << GstMediaGraph::ErrDecodeFailed;
+    QTest::newRow("decodebin exposed nothing") << stream << int(GST_STREAM_ERROR_FAILED) << Origin::DecodeBin
+                                               << false << GstMediaGraph::ErrCannotRender;
+    QTest::newRow("decodebin missing a decoder") << stream << int(GST_STREAM_ERROR_FAILED) << Origin::DecodeBin
+                                                 << true << GstMediaGraph::ErrNoDecoder;
     QTest::newRow("internal stream error") << stream << int(GST_STREAM_ERROR_FAILED) << Origin::Media << false
                                            << GstMediaGraph::ErrPlaybackFailed;
     QTest::newRow("core failure") << core << int(GST_CORE_ERROR_STATE_CHANGE) << Origin::Media << false
