@@ -9,6 +9,7 @@
 #include "playlist/TForm4.h"
 #include "radio/TForm6.h"
 #include "ui/ClickDragBar.h"
+#include <QLabel>
 #include <QTimer>
 #include "ui/ImageList.h"
 #include "video/TForm3.h"
@@ -42,6 +43,8 @@ Startup::Startup(const QString &programDir, const QStringList &arguments, Dialog
     PlaybackController *controller = controller_.get();
     form9_ = std::make_unique<TForm9>(*form1_, graph_, form1_->ProgressBar1->value(), form1_->updateFound(),
                                       [controller] { QTimer::singleShot(0, controller, &PlaybackController::play); });
+    // A DVD's playing time reaches the main window's time label through this window.
+    form9_->setDvdTimeHandler([label = form1_->Label1](const QString &text) { label->setText(text); });
 }
 
 Startup::~Startup()

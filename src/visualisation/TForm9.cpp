@@ -78,7 +78,7 @@ TForm9::TForm9(MainWindowLink &main, MediaGraph &graph, int volumePosition, bool
     tap_ = graph_.audioTap();
     if (tap_) {
         connect(tap_, &AudioTap::visualData, this, &TForm9::DSPackDCDSPFilter1VisualData);
-        tap_->setVisualInterval(25);
+        tap_->setVisualInterval(VisualInterval);
         tap_->setVisualEnabled(true);
     }
     connect(&graph_, &MediaGraph::dvdTimeChanged, this, &TForm9::FilterGraph1DVDCurrentHMSFTime);
@@ -111,7 +111,7 @@ void TForm9::FormCreate(int volumePosition, bool updateFound, const std::functio
     if (visible)
         main_.performToggle(WindowId::Visualisation);
     setStripText(main_.languageLines().line(76, QStringLiteral("Vizualizace")));
-    WaveForm1->trigger();
+    WaveForm1->trigger(); // also sets the tap's pace for the window's visibility
     if (!updateFound && playAction)
         playAction();
 }
@@ -130,6 +130,18 @@ void TForm9::None1Click(int tag)
     picture_.resize(paintAreaSize());
     picture_.clear();
     PaintBox1->update();
+    setTapPace();
+}
+
+void TForm9::setTapPace()
+{
+    if (!tap_)
+        return;
+    const int interval = isVisible() && visualMode_ == 1 ? VisualInterval : IdleVisualInterval;
+    // Setting the interval restarts the tap's timer: only on a change, or a steady
+    // re-setting would hold the next block back.
+    if (tap_->visualInterval() != interval)
+        tap_->setVisualInterval(interval);
 }
 
 void TForm9::BcBarPopupMenu1Popup()
@@ -208,6 +220,13 @@ void TForm9::showEvent(QShowEvent *event)
     ToolWindow::showEvent(event);
     if (visualMode_ == 1 && pendingCount_ >= 0)
         drawLine(DCWaveform1->data(), pendingCount_);
+    setTapPace();
+}
+
+void TForm9::hideEvent(QHideEvent *event)
+{
+    ToolWindow::hideEvent(event);
+    setTapPace();
 }
 
 void TForm9::writeSettings(IniFile &ini) const

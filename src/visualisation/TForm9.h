@@ -4,12 +4,13 @@
 // the stored volume on the media graph and starts playback. It also relays the DVD
 // playing time to the main window's time label.
 //
-// Cost: the tap keeps delivering while the window is hidden (its store must stay filled,
-// or a shown window would wait about half a second for the first matching block), but a
-// hidden window only reduces the block to its points (a few hundred integer steps) and
-// draws nothing; the newest points are drawn when the window is shown again, so the
-// user sees the same picture as if it had been drawn all along. In mode 0 nothing is
-// computed or drawn.
+// Cost: while nobody sees the waveform (window hidden, or mode 0) the tap slows to one
+// block a second and a hidden window draws nothing: it only reduces the block to its
+// points, and draws the newest ones when it is shown. The tap stays enabled, so its
+// store of recent audio stays filled and the first block after showing (or choosing
+// WaveForm) comes on the next 25 ms tick. Disabling it saves no measurable CPU more
+// (bench/cpu/RESULTS.md) but empties the store, and the first block after showing then
+// waits until audio stored since is being heard.
 //
 // Threads: GUI thread only (the tap emits its blocks there).
 #include "playback/AudioTap.h"
@@ -55,6 +56,10 @@ public:
     // start-up code.
     void setDvdTimeHandler(std::function<void(const QString &)> handler) { dvdTimeHandler_ = std::move(handler); }
 
+    // The tap's pace while the waveform is seen, and while it is not.
+    static constexpr int VisualInterval = 25;
+    static constexpr int IdleVisualInterval = 1000;
+
     // 0 none, 1 waveform.
     int VisualMode() const { return visualMode_; }
     const QImage &picture() const { return picture_.image(); }
@@ -79,12 +84,14 @@ public:
 protected:
     void resizeEvent(QResizeEvent *event) override;
     void showEvent(QShowEvent *event) override;
+    void hideEvent(QHideEvent *event) override;
 
 private:
     void FormCreate(int volumePosition, bool updateFound, const std::function<void()> &playAction);
     void FormResize();
     void PaintBox1Paint(QPainter &painter);
     void drawLine(const TDCWaveform::Row *data, int count);
+    void setTapPace();
 
     MainWindowLink &main_;
     MediaGraph &graph_;

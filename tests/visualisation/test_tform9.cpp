@@ -67,6 +67,13 @@ std::vector<std::int16_t> lowThenHigh(int half)
     return samples;
 }
 
+// A graph with a tap that never plays: the test emits its blocks.
+class TapGraph : public FakeMediaGraph {
+public:
+    AudioTap tap;
+    AudioTap *audioTap() override { return &tap; }
+};
+
 } // namespace
 
 class TestTForm9 : public QObject {
@@ -85,6 +92,7 @@ private Q_SLOTS:
     void ignoredBlocksKeepThePicture();
     void dvdTimeReachesTheLabel_data();
     void dvdTimeReachesTheLabel();
+    void tapSlowsWhileNobodySeesTheWaveform();
 };
 
 void TestTForm9::creation_data()
@@ -350,6 +358,49 @@ void TestTForm9::dvdTimeReachesTheLabel()
     w.form->setDvdTimeHandler([&label](const QString &t) { label.setText(t); });
     Q_EMIT w.graph.dvdTimeChanged(h, m, s, 12); // the frames are not shown
     QCOMPARE(label.text(), text);
+}
+
+void TestTForm9::tapSlowsWhileNobodySeesTheWaveform()
+{
+    FakeMainLink main;
+    TapGraph graph;
+    QPointer<AudioTap> tap(&graph.tap);
+    auto form = std::make_unique<TForm9>(main, graph, 5000, true, std::function<void()>());
+    QVERIFY(graph.tap.visualEnabled());
+    QCOMPARE(graph.tap.visualInterval(), 25);
+    // The window takes its blocks from the tap's signal.
+    const auto samples = sineBlock(AudioTap::WindowFrames, 2, 440.0, 44100, 0.5);
+    Q_EMIT graph.tap.visualData(reinterpret_cast<const char *>(samples.data()), int(samples.size() * 2),
+                                BlockFormat{44100, 2, 16, false});
+    QCOMPARE(greenColumns(form->picture()), form->paintAreaSize().width());
+
+    // Not seen: one block a second, and the tap stays enabled so its store stays filled.
+    form->None1->trigger();
+    QCOMPARE(graph.tap.visualInterval(), 1000);
+    form->WaveForm1->trigger();
+    QCOMPARE(graph.tap.visualInterval(), 25);
+    main.performToggle(WindowId::Visualisation);
+    QCOMPARE(graph.tap.visualInterval(), 1000);
+    form->None1->trigger();
+    form->WaveForm1->trigger();
+    QCOMPARE(graph.tap.visualInterval(), 1000); // still hidden
+    QVERIFY(graph.tap.visualEnabled());
+    main.performToggle(WindowId::Visualisation);
+    QCOMPARE(graph.tap.visualInterval(), 25);
+
+    // Hidden from the start: slow from the start.
+    {
+        FakeMainLink hiddenMain;
+        hiddenMain.writeSettings("[NASTAVENI9]\r\nVidet=0\r\n");
+        TapGraph hiddenGraph;
+        TForm9 hidden(hiddenMain, hiddenGraph, 5000, true, {});
+        QVERIFY(!hidden.isVisible());
+        QVERIFY(hiddenGraph.tap.visualEnabled());
+        QCOMPARE(hiddenGraph.tap.visualInterval(), 1000);
+    }
+
+    form.reset();
+    QVERIFY(!graph.tap.visualEnabled());
 }
 
 QTEST_MAIN(TestTForm9)

@@ -133,12 +133,22 @@ void TestTForm9Playback::toneReachesThePicture()
     QVERIFY2(std::abs(top - 30) <= 2 && std::abs(bottom - 89) <= 2,
              qPrintable(QStringLiteral("%1..%2").arg(top).arg(bottom)));
 
-    // Hidden, the tap keeps delivering (so a shown window is current at once).
+    // Hidden, the tap slows down but keeps its store filled and the window draws nothing;
+    // shown again, the next block comes at once and draws the line.
     main.performToggle(WindowId::Visualisation);
     QVERIFY(!form->isVisible());
+    QCOMPARE(tap->visualInterval(), TForm9::IdleVisualInterval);
+    const qint64 hiddenPicture = form->picture().cacheKey();
     graph.run();
-    const std::size_t atHide = blocks.size();
-    QTRY_VERIFY_WITH_TIMEOUT(blocks.size() >= atHide + 5, 2000);
+    std::size_t atHide = blocks.size();
+    QTRY_VERIFY_WITH_TIMEOUT(blocks.size() > atHide, 3000);
+    QCOMPARE(form->picture().cacheKey(), hiddenPicture);
+    main.performToggle(WindowId::Visualisation);
+    QCOMPARE(tap->visualInterval(), 25);
+    const std::size_t atShow = blocks.size();
+    // The next tick, 25 ms on; the bound is generous for a loaded machine.
+    QTRY_VERIFY_WITH_TIMEOUT(blocks.size() > atShow, 400);
+    QCOMPARE(greenColumns(form->picture()), 300);
     graph.stop();
 
     // Gone with the window: the graph keeps no audio for a picture nobody draws.

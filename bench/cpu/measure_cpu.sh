@@ -1,0 +1,137 @@
+#!/bin/sh
+# CPU cost of playing an MP3 in the player (waveform window shown, drawing 40 times a
+# second) against gst-play-1.0 playing the same file, both into a private PulseAudio
+# null sink. Not a ctest test; figures go to bench/cpu/RESULTS.md by hand.
+#
+# README: build first (scripts/build.sh build), then run as root or any user:
+#   bench/cpu/measure_cpu.sh [SECONDS]
+# Environment: BUILD (build folder, default build), WARMUP (seconds skipped after start,
+# default 3), REPEAT (runs of each, default 3), VIS (shown | hidden: the waveform
+# window's state, default shown).
+# CPU time is utime + stime of the process (all its threads) from /proc/PID/stat, taken
+# WARMUP seconds after start and again SECONDS later; start-up is left out.
+set -eu
+
+root=$(cd "$(dirname "$0")/../.." && pwd)
+seconds=${1:-15}
+build=${BUILD:-build}
+warmup=${WARMUP:-3}
+repeat=${REPEAT:-3}
+vis=${VIS:-shown}
+case "$build" in /*) ;; *) build="$root/$build" ;; esac
+player="$build/dist/tarnel"
+
+[ -x "$player" ] || { echo "no player at $player (build it first)" >&2; exit 1; }
+for tool in ffmpeg gst-play-1.0 pactl pulseaudio; do
+    command -v "$tool" >/dev/null || { echo "missing $tool" >&2; exit 1; }
+done
+
+work=$(mktemp -d /tmp/tarnel-cpu.XXXXXX)
+chmod 700 "$work"
+pid=
+cleanup() {
+    [ -n "$pid" ] && kill "$pid" 2>/dev/null || true
+    "$root/scripts/pulse-null-sink.sh" stop "$work/pulse" >/dev/null 2>&1 || true
+    [ -n "${KEEP:-}" ] && echo "kept $work" >&2 || rm -rf "$work"
+}
+trap cleanup EXIT INT TERM
+
+# Music-like enough: two tones a fifth apart, stereo, 44.1 kHz, 192 kbit/s.
+length=$((warmup + seconds + 5))
+mp3="$work/test.mp3"
+ffmpeg -loglevel error -f lavfi -i "sine=frequency=440:duration=$length" \
+    -f lavfi -i "sine=frequency=660:duration=$length" -filter_complex "[0:a][1:a]amerge=inputs=2" \
+    -ac 2 -ar 44100 -b:a 192k "$mp3"
+
+PULSE_SERVER=$("$root/scripts/pulse-null-sink.sh" start "$work/pulse")
+export PULSE_SERVER
+
+ticks=$(getconf CLK_TCK)
+
+# utime + stime in clock ticks (the fields after the command name in parentheses).
+cpu_ticks() {
+    sed 's/^.*) //' "/proc/$1/stat" | awk '{ print $12 + $13 }'
+}
+
+playing_streams() {
+    pactl list sink-inputs short 2>/dev/null | wc -l
+}
+
+# measure NAME COMMAND...: sets `used` to the CPU seconds of the measured interval.
+measure() {
+    name=$1
+    shift
+    "$@" >"$work/$name.log" 2>&1 &
+    pid=$!
+    sleep "$warmup"
+    if ! kill -0 "$pid" 2>/dev/null; then
+        echo "$name ended early; see its log:" >&2
+        cat "$work/$name.log" >&2
+        exit 1
+    fi
+    if [ "$(playing_streams)" -lt 1 ]; then
+        echo "$name is not playing (no stream on the null sink)" >&2
+        exit 1
+    fi
+    start=$(cpu_ticks "$pid")
+    sleep "$seconds"
+    if ! kill -0 "$pid" 2>/dev/null; then
+        wait "$pid" 2>/dev/null && status=0 || status=$?
+        echo "$name ended during the measurement (exit status $status); its log:" >&2
+        cat "$work/$name.log" >&2
+        pid=
+        exit 1
+    fi
+    end=$(cpu_ticks "$pid")
+    kill -TERM "$pid" 2>/dev/null || true
+    wait "$pid" 2>/dev/null || true
+    pid=
+    # Let the sink forget the stream before the next run.
+    i=0
+    while [ "$(playing_streams)" -gt 0 ] && [ $i -lt 50 ]; do
+        i=$((i + 1))
+        sleep 0.1
+    done
+    used=$(awk -v t="$((end - start))" -v hz="$ticks" 'BEGIN { printf "%.2f", t / hz }')
+}
+
+run_player() {
+    prog="$work/prog"
+    rm -rf "$prog" "$work/runtime" "$work/home"
+    mkdir -p "$prog" "$work/runtime" "$work/home"
+    chmod 700 "$work/runtime"
+    cp "$player" "$prog/"
+    for d in jazyky zkratky koncovky ax images; do
+        [ -d "$build/dist/$d" ] && cp -r "$build/dist/$d" "$prog/"
+    done
+    # No update check over the network; the waveform window as asked.
+    videt=1
+    [ "$vis" = hidden ] && videt=0
+    printf '[NASTAVENI2]\r\nAktualizace=0\r\n[NASTAVENI9]\r\nVidet=%s\r\n' "$videt" >"$prog/nastaveni.ini"
+    measure tarnel env HOME="$work/home" XDG_RUNTIME_DIR="$work/runtime" QT_QPA_PLATFORM=offscreen \
+        "$prog/tarnel" "$mp3"
+}
+
+run_gst_play() {
+    measure gst-play env HOME="$work/home" gst-play-1.0 --no-interactive -q "$mp3"
+}
+
+echo "measuring $seconds s after $warmup s of warm-up, $repeat run(s) each, waveform window $vis"
+total_player=0
+total_gst=0
+n=1
+while [ $n -le "$repeat" ]; do
+    run_player
+    p=$used
+    run_gst_play
+    g=$used
+    echo "run $n: tarnel ${p} s CPU, gst-play-1.0 ${g} s CPU"
+    total_player=$(awk -v a="$total_player" -v b="$p" 'BEGIN { print a + b }')
+    total_gst=$(awk -v a="$total_gst" -v b="$g" 'BEGIN { print a + b }')
+    n=$((n + 1))
+done
+awk -v p="$total_player" -v g="$total_gst" -v s="$seconds" -v r="$repeat" 'BEGIN {
+    printf "tarnel:       %.2f s CPU in %d s (%.1f %% of one core)\n", p / r, s, 100 * p / r / s
+    printf "gst-play-1.0: %.2f s CPU in %d s (%.1f %% of one core)\n", g / r, s, 100 * g / r / s
+    if (g > 0) printf "ratio tarnel / gst-play-1.0: %.2f\n", p / g
+}'
