@@ -75,10 +75,31 @@ void PlaylistModel::moveSelected(std::vector<bool> &selected, int target)
 
 void PlaylistModel::removeSelected(const std::vector<bool> &selected)
 {
-    for (int i = std::min<int>(count(), static_cast<int>(selected.size())) - 1; i >= 0; --i) {
-        if (selected[static_cast<size_t>(i)])
-            removeAt(i);
+    // One pass, so that deleting most of a long list does not shift it row by row.
+    const int n = count();
+    QStringList keptPaths;
+    QStringList keptNames;
+    keptPaths.reserve(n);
+    keptNames.reserve(n);
+    const bool shown = display_.size() == n;
+    bool any = false;
+    for (int i = 0; i < n; ++i) {
+        if (static_cast<size_t>(i) < selected.size() && selected[static_cast<size_t>(i)]) {
+            any = true;
+            continue;
+        }
+        keptPaths.append(paths_.at(i));
+        if (shown)
+            keptNames.append(display_.at(i));
     }
+    if (!any)
+        return;
+    beginResetModel();
+    paths_ = std::move(keptPaths);
+    if (shown)
+        display_ = std::move(keptNames);
+    endResetModel();
+    Q_EMIT countChanged(count());
 }
 
 void PlaylistModel::zobrazit()

@@ -64,6 +64,7 @@ private Q_SLOTS:
     void damagedPlaylistIsKeptAndReported();
     void languageFilesChooseCaptions();
     void missingLanguageFileKeepsDesignCaptions();
+    void titleMarquee();
 };
 
 void StartupTest::firstStartDefaults()
@@ -279,6 +280,24 @@ void StartupTest::missingLanguageFileKeepsDesignCaptions()
     QCOMPARE(run.main().menuItem(QStringLiteral("Konec1"))->text(), QStringLiteral("Konec"));
     QCOMPARE(run.main().menuItem(QStringLiteral("Nastaveni1"))->text(), QStringLiteral("Nastaveni"));
     QVERIFY(window("Form4")->isVisible());
+}
+
+void StartupTest::titleMarquee()
+{
+    ProgramDirFixture dir;
+    Run run(dir);
+    TForm1 &m = run.main();
+    m.setTitleText(QStringLiteral("short"));
+    m.RotateTitle();
+    QCOMPARE(m.Label3->text(), QStringLiteral("short"));
+    const QString longTitle = QStringLiteral("A title much too long to fit in the narrow main window strip");
+    m.setTitleText(longTitle);
+    m.RotateTitle();
+    QCOMPARE(m.Label3->text(), longTitle.mid(1) + longTitle.left(1));
+    for (int i = 1; i < longTitle.size(); ++i)
+        m.RotateTitle();
+    QCOMPARE(m.Label3->text(), longTitle);
+    QCOMPARE(m.Timer1->interval(), 200);
 }
 
 QTEST_MAIN(StartupTest)
