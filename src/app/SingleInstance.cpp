@@ -1,10 +1,13 @@
 #include "app/SingleInstance.h"
 
 #include <QDir>
+#include <QElapsedTimer>
+#include <QThread>
 #include <QFile>
 #include <QLocalServer>
 #include <QLocalSocket>
 
+#include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/file.h>
@@ -132,9 +135,19 @@ void SingleInstance::onReadyRead(QLocalSocket *socket)
 bool SingleInstance::handOff(const QByteArray &path, int timeoutMs)
 {
     QLocalSocket socket;
-    socket.connectToServer(socketPath());
-    if (!socket.waitForConnected(timeoutMs))
-        return false;
+    // The running instance takes hand-offs once its windows are up: while it starts,
+    // the socket may not exist yet, so keep knocking until the time is up.
+    QElapsedTimer waited;
+    waited.start();
+    for (;;) {
+        socket.connectToServer(socketPath());
+        if (socket.waitForConnected(std::max<qint64>(1, timeoutMs - waited.elapsed())))
+            break;
+        socket.abort();
+        if (waited.elapsed() >= timeoutMs)
+            return false;
+        QThread::msleep(50);
+    }
     QByteArray message = path;
     message.append('\0');
     socket.write(message);

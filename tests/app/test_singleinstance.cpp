@@ -13,6 +13,7 @@ private Q_SLOTS:
     void secondGuardIsRefused();
     void handOffWaitsForHandler();
     void releasedGuardCanBeTaken();
+    void handOffWaitsForAStartingInstance();
     void openDirectoryIsNotTrusted();
 };
 
@@ -68,6 +69,27 @@ void SingleInstanceTest::releasedGuardCanBeTaken()
     // Nobody listens now: a hand-off reports it instead of waiting forever.
     SingleInstance third(tmp.path());
     QVERIFY(!third.handOff("/x.mp3", 500));
+}
+
+void SingleInstanceTest::handOffWaitsForAStartingInstance()
+{
+    QTemporaryDir tmp;
+    SingleInstance first(privateDir(tmp));
+    QVERIFY(first.acquire());
+    bool answered = false;
+    QThread *sender = QThread::create([&] {
+        SingleInstance second(tmp.path());
+        answered = second.handOff("/late.mp3", 10000);
+    });
+    sender->start();
+    // The running instance is still creating its windows for a moment.
+    QTest::qWait(300);
+    QByteArrayList received;
+    QVERIFY(first.listen([&](const QByteArray &path) { received.append(path); }));
+    QTRY_VERIFY_WITH_TIMEOUT(sender->isFinished(), 15000);
+    delete sender;
+    QVERIFY(answered);
+    QCOMPARE(received, QByteArrayList{QByteArray("/late.mp3")});
 }
 
 void SingleInstanceTest::openDirectoryIsNotTrusted()
