@@ -63,6 +63,10 @@ int main(int argc, char *argv[])
     if (QIcon::themeName().isEmpty())
         QIcon::setThemeName(QStringLiteral("Adwaita"));
 
+    // Termination signals are caught from here on; one that comes while the windows are
+    // still being created waits in the bridge's pipe until the event loop runs.
+    SignalBridge signalBridge;
+
     QtDialogs dialogs;
     app.dialogs = &dialogs;
 
@@ -75,9 +79,7 @@ int main(int argc, char *argv[])
 
     Startup startup(program_dir::ofExecutable(), arguments, dialogs, graph);
     TForm1 *form1 = startup.form1();
-    guard.listen([form1](const QByteArray &path) { form1->receiveHandOff(path); });
 
-    SignalBridge signalBridge;
     QObject::connect(&signalBridge, &SignalBridge::terminationRequested, form1, [form1] {
         closeModalWindows();
         form1->close();
@@ -86,5 +88,7 @@ int main(int argc, char *argv[])
         closeModalWindows();
         QApplication::exit(0);
     });
+    // Last: a second start can only hand over once everything above is in place.
+    guard.listen([form1](const QByteArray &path) { form1->receiveHandOff(path); });
     return app.exec();
 }
