@@ -1,21 +1,15 @@
 // ID3v1 trailers: any file reads or is refused; fields stay within their sizes.
 #include "playlist/ID3v1.h"
 
-#include <QFile>
-#include <QTemporaryDir>
+#include "FuzzFile.h"
 
 #include <cstdlib>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    static QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("x.mp3"));
-    {
-        QFile f(path);
-        if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
-            return 0;
-        f.write(reinterpret_cast<const char *>(data), static_cast<qint64>(size));
-    }
+    const QString path = fuzzInputAsFile("x.mp3", data, size);
+    if (path.isEmpty())
+        return 0;
     TID3v1 tag;
     const bool read = tag.ReadFromPath(path);
     if (read != (size >= 128))

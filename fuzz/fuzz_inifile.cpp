@@ -1,21 +1,15 @@
 // Settings files: any bytes load; reads never crash; a rewrite keeps every line it did not touch.
 #include "settings/IniFile.h"
 
-#include <QFile>
-#include <QTemporaryDir>
+#include "FuzzFile.h"
 
 #include <cstdlib>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    static QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("nastaveni.ini"));
-    {
-        QFile f(path);
-        if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
-            return 0;
-        f.write(reinterpret_cast<const char *>(data), static_cast<qint64>(size));
-    }
+    const QString path = fuzzInputAsFile("nastaveni.ini", data, size);
+    if (path.isEmpty())
+        return 0;
     IniFile ini(path);
     (void)ini.readInteger(QStringLiteral("NASTAVENI1"), QStringLiteral("Volume"), 5000);
     (void)ini.readBool(QStringLiteral("nastaveni4"), QStringLiteral("VIDET"), true);

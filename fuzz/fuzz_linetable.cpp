@@ -2,19 +2,13 @@
 #include "settings/LineTable.h"
 #include "settings/Shortcuts.h"
 
-#include <QFile>
-#include <QTemporaryDir>
+#include "FuzzFile.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    static QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("cs.txt"));
-    {
-        QFile f(path);
-        if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
-            return 0;
-        f.write(reinterpret_cast<const char *>(data), static_cast<qint64>(size));
-    }
+    const QString path = fuzzInputAsFile("cs.txt", data, size);
+    if (path.isEmpty())
+        return 0;
     LineTable table;
     table.load(path);
     for (int i = 0; i < table.count() && i < 80; ++i)

@@ -202,7 +202,6 @@ void TForm1::receiveHandOff(const QByteArray &pathBytes)
 
 void TForm1::setTitleText(const QString &text)
 {
-    fullTitle_ = text;
     Label3->setText(text);
 }
 

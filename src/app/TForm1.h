@@ -129,7 +129,6 @@ private:
     bool playlistSafeToReplace_ = true;
     MenuBarLook barLook_;
     BarPopupMenu *menu_ = nullptr;
-    QString fullTitle_;
     PlaybackController *controller_ = nullptr;
     QTimer *trayTimer_ = nullptr;
     int trayFrame_ = 0;

@@ -80,8 +80,8 @@ void TForm4::FormCreate(const QStringList &storedPlaylist, const QStringList &ar
     if (keys.has(1))
         Prehrat1->setShortcut(shortcutFromText(keys.line(1)));
 
+    // The count strip follows the model's count from here on.
     model_.zobrazit();
-    updateCountStrip();
     setWindowTitle(lines.line(18, QStringLiteral("Playlist")));
 }
 
@@ -95,15 +95,12 @@ void TForm4::DropTextTarget1Drop(const QStringList &files)
     for (const QString &file : files)
         if (path_rules::isAcceptedForDrop(file))
             model_.append(file);
-    updateCountStrip();
     model_.zobrazit();
 }
 
 void TForm4::vymazat1Click()
 {
     model_.removeSelected(ListBox3->selectionFlags());
-    updateCountStrip();
-    ListBox3->viewport()->update();
 }
 
 void TForm4::Prehrat1Click()

@@ -18,7 +18,6 @@ public:
            const QStringList &storedPlaylist, const QStringList &arguments);
 
     void writeSettings(IniFile &ini) const override;
-    PlaylistModel &model() { return model_; }
 
     // Handlers, callable from tests as the user's actions are.
     void DropTextTarget1Drop(const QStringList &files);
