@@ -344,7 +344,15 @@ void GstMediaGraph::seekMs(std::uint32_t positionMs)
         return;
     const auto flags = static_cast<GstSeekFlags>(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE);
     const gint64 target = (static_cast<gint64>(positionMs) + startOffsetMs_) * GST_MSECOND;
-    if (!gst_element_seek_simple(playbin_, GST_FORMAT_TIME, flags, target))
+    // After the end the sinks sit in their end state; seeking a running pipeline from
+    // there now and then never brought a second end. Pause first, then play again.
+    const bool restart = endOfStream_ && running_;
+    if (restart)
+        gst_element_set_state(playbin_, GST_STATE_PAUSED);
+    const bool sought = gst_element_seek_simple(playbin_, GST_FORMAT_TIME, flags, target);
+    if (restart)
+        gst_element_set_state(playbin_, GST_STATE_PLAYING);
+    if (!sought)
         return;
     endOfStream_ = false;
     pendingSeekMs_ = positionMs;
