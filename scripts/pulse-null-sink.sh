@@ -1,7 +1,9 @@
 #!/bin/sh
 # A private PulseAudio daemon with one null sink ("tarnel_null") for tests.
-#   pulse-null-sink.sh start DIR   start it in DIR, print the PULSE_SERVER value
-#   pulse-null-sink.sh stop DIR    stop the daemon started in DIR
+#   pulse-null-sink.sh start DIR [stock]  start it in DIR, print the PULSE_SERVER value
+#   pulse-null-sink.sh stop DIR           stop the daemon started in DIR
+# "stock" leaves the null sink as PulseAudio serves it (with rewinds, rendering up to
+# 2 s ahead while idle): the way a new stream starts late on it is what players meet.
 # Clients need PULSE_SERVER=unix:DIR/native (printed by start); XDG_RUNTIME_DIR=DIR is
 # also fine for Qt. What was played can be recorded with: parec -d tarnel_null.monitor
 set -e
@@ -11,9 +13,11 @@ usage() {
     exit 2
 }
 
-[ $# -eq 2 ] || usage
+[ $# -eq 2 ] || [ $# -eq 3 ] || usage
 cmd=$1
 dir=$2
+sinkargs="norewinds=1"
+[ "${3:-}" = stock ] && sinkargs=""
 
 case "$cmd" in
 start)
@@ -26,12 +30,11 @@ start)
         "$0" stop "$dir"
     fi
     rm -f "$dir/native"
-    # norewinds=1: with rewinds, a stream that starts on the idle null sink (2 s of
-    # latency) makes it rewind; GStreamer's position then stalls for up to a second and
-    # a recording of the monitor loses the start of what was played.
+    # norewinds=1 (the default here): a stream starts on the idle null sink within
+    # ~50 ms, as on PipeWire; without it the start waits for the sink's render-ahead.
     pulseaudio --daemonize=yes --exit-idle-time=-1 -n --disallow-exit --use-pid-file=yes \
         --log-target="file:$dir/pa.log" \
-        --load="module-null-sink sink_name=tarnel_null norewinds=1" \
+        --load="module-null-sink sink_name=tarnel_null $sinkargs" \
         --load="module-native-protocol-unix auth-anonymous=1 socket=$dir/native"
     i=0
     until PULSE_SERVER="unix:$dir/native" pactl info >/dev/null 2>&1; do

@@ -7,6 +7,7 @@
 
 struct AudioTapProbe {
     static GstPadProbeReturn probe(GstPad *pad, GstPadProbeInfo *info, gpointer self);
+    static GstPadProbeReturn outputProbe(GstPad *pad, GstPadProbeInfo *info, gpointer self);
     static void store(AudioTap *tap, GstBuffer *buffer);
     static void onEvent(AudioTap *tap, GstEvent *event);
 };
@@ -74,8 +75,9 @@ void AudioTapProbe::onEvent(AudioTap *tap, GstEvent *event)
         gst_segment_copy_into(segment, tap->segment_);
         break;
     }
-    case GST_EVENT_STREAM_START:
     case GST_EVENT_FLUSH_STOP: {
+        // A seek: running time starts again. A new stream (gapless) keeps the store:
+        // the end of the previous file is still to be heard.
         std::lock_guard lock(tap->mutex_);
         tap->history_.clear();
         gst_segment_init(tap->segment_, GST_FORMAT_TIME);
@@ -98,20 +100,40 @@ void AudioTapProbe::store(AudioTap *tap, GstBuffer *buffer)
         std::int64_t startNs = -1;
         const GstClockTime pts = GST_BUFFER_PTS(buffer);
         if (GST_CLOCK_TIME_IS_VALID(pts) && tap->segment_->format == GST_FORMAT_TIME) {
-            const guint64 streamTime = gst_segment_to_stream_time(tap->segment_, GST_FORMAT_TIME, pts);
-            if (GST_CLOCK_TIME_IS_VALID(streamTime))
-                startNs = static_cast<std::int64_t>(streamTime);
+            const guint64 runningTime = gst_segment_to_running_time(tap->segment_, GST_FORMAT_TIME, pts);
+            if (GST_CLOCK_TIME_IS_VALID(runningTime))
+                startNs = static_cast<std::int64_t>(runningTime);
         }
         tap->history_.append(reinterpret_cast<const char *>(map.data), map.size, startNs);
     }
     gst_buffer_unmap(buffer, &map);
 }
 
+GstPadProbeReturn AudioTapProbe::outputProbe(GstPad *, GstPadProbeInfo *info, gpointer self)
+{
+    auto *tap = static_cast<AudioTap *>(self);
+    GstEvent *event = GST_PAD_PROBE_INFO_EVENT(info);
+    if (event == nullptr)
+        return GST_PAD_PROBE_OK;
+    if (GST_EVENT_TYPE(event) == GST_EVENT_SEGMENT) {
+        const GstSegment *segment = nullptr;
+        gst_event_parse_segment(event, &segment);
+        std::lock_guard lock(tap->mutex_);
+        gst_segment_copy_into(segment, tap->outSegment_);
+    } else if (GST_EVENT_TYPE(event) == GST_EVENT_FLUSH_STOP) {
+        std::lock_guard lock(tap->mutex_);
+        gst_segment_init(tap->outSegment_, GST_FORMAT_TIME);
+    }
+    return GST_PAD_PROBE_OK;
+}
+
 AudioTap::AudioTap(QObject *parent)
     : QObject(parent)
     , segment_(gst_segment_new())
+    , outSegment_(gst_segment_new())
 {
     gst_segment_init(segment_, GST_FORMAT_TIME);
+    gst_segment_init(outSegment_, GST_FORMAT_TIME);
     timer_.setTimerType(Qt::PreciseTimer);
     timer_.setInterval(DefaultVisualInterval);
     connect(&timer_, &QTimer::timeout, this, &AudioTap::onTick);
@@ -120,6 +142,7 @@ AudioTap::AudioTap(QObject *parent)
 AudioTap::~AudioTap()
 {
     gst_segment_free(segment_);
+    gst_segment_free(outSegment_);
 }
 
 void AudioTap::setVisualEnabled(bool enabled)
@@ -173,6 +196,19 @@ GstElement *AudioTap::createBin()
     return bin;
 }
 
+void AudioTap::watchOutput(GstElement *audioOutput)
+{
+    if (audioOutput == nullptr)
+        return;
+    GstPad *pad = gst_element_get_static_pad(audioOutput, "sink");
+    if (pad == nullptr)
+        return;
+    gst_pad_add_probe(pad,
+                      static_cast<GstPadProbeType>(GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM | GST_PAD_PROBE_TYPE_EVENT_FLUSH),
+                      &AudioTapProbe::outputProbe, this, nullptr);
+    gst_object_unref(pad);
+}
+
 void AudioTap::setPipeline(GstElement *pipeline)
 {
     pipeline_ = pipeline;
@@ -192,6 +228,8 @@ void AudioTap::reset()
 {
     std::lock_guard lock(mutex_);
     history_.clear();
+    gst_segment_init(segment_, GST_FORMAT_TIME);
+    gst_segment_init(outSegment_, GST_FORMAT_TIME);
 }
 
 void AudioTap::updateTimer()
@@ -216,7 +254,14 @@ void AudioTap::onTick()
     {
         std::lock_guard lock(mutex_);
         const PcmHistory::Format &format = history_.format();
-        if (!format.valid() || history_.copyWindow(position, WindowFrames, window_) == 0)
+        if (!format.valid() || outSegment_->format != GST_FORMAT_TIME)
+            return;
+        const guint64 inSegment = gst_segment_position_from_stream_time(outSegment_, GST_FORMAT_TIME, position);
+        const guint64 running = GST_CLOCK_TIME_IS_VALID(inSegment)
+                                    ? gst_segment_to_running_time(outSegment_, GST_FORMAT_TIME, inSegment)
+                                    : GST_CLOCK_TIME_NONE;
+        if (!GST_CLOCK_TIME_IS_VALID(running)
+            || history_.copyWindow(static_cast<std::int64_t>(running), WindowFrames, window_) == 0)
             return;
         block.sampleRate = format.sampleRate;
         block.channels = format.channels;

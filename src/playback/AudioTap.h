@@ -5,15 +5,20 @@
 // In the pipeline it is playbin's audio-filter:
 //   audioconvert ! capsfilter(interleaved S16LE, S32LE or F32LE)
 // A probe on the capsfilter's output (streaming thread) copies each buffer with its
-// stream time into a PcmHistory of three seconds. playbin keeps a queue of up to a
+// running time into a PcmHistory of three seconds. Running time, not stream time: it
+// goes on across files that follow each other in one stream (gapless), where stream
+// times start again at 0 while the sound of the previous file is still being heard. playbin keeps a queue of up to a
 // second after the filter, and the sink its own 200 ms, so the decoder runs about 1.2 s
 // ahead of the sound: the window after the frame heard now is normally stored whole.
 // The timer (GUI thread) asks the pipeline for its position, which is the stream time
-// being heard, finds that frame in the store and emits visualData.
+// being heard in the audio sink's segment, turns it into running time with that
+// segment (a second probe, on the audio output's input, keeps it) and emits the
+// window of the store that starts there.
 //
 // Threads:
 //   - every member function and the signal: GUI thread;
-//   - the pad probe (private): the streaming thread that feeds the audio-filter.
+//   - the pad probes (private): the streaming threads that feed the audio-filter and
+//     the audio output.
 // The store and the format are shared between the two under mutex_.
 #include "playback/PcmHistory.h"
 
@@ -56,6 +61,9 @@ public:
 
     // For the media graph. A new bin for each new playbin (floating reference).
     GstElement *createBin();
+    // The audio output bin whose "sink" pad receives what passed the tap; its segment
+    // turns the pipeline position into running time.
+    void watchOutput(GstElement *audioOutput);
     // The pipeline whose position tells what is heard; null detaches.
     void setPipeline(GstElement *pipeline);
     // The timer runs only while the pipeline plays.
@@ -85,6 +93,7 @@ private:
     std::mutex mutex_;
     PcmHistory history_;   // guarded
     GstSegment *segment_;      // of the stream passing the tap, guarded
+    GstSegment *outSegment_;   // of the stream reaching the audio output, guarded
     std::vector<char> window_; // GUI thread only
 };
 

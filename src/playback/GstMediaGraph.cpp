@@ -25,6 +25,10 @@ struct GstMediaGraphCallbacks {
         static_cast<GstMediaGraph *>(self)->onVideoSample(sink, false);
         return GST_FLOW_OK;
     }
+    static void aboutToFinish(GstElement *, gpointer self)
+    {
+        static_cast<GstMediaGraph *>(self)->onAboutToFinish();
+    }
     static GstFlowReturn newPreroll(GstAppSink *sink, gpointer self)
     {
         static_cast<GstMediaGraph *>(self)->onVideoSample(sink, true);
@@ -108,9 +112,6 @@ void GstMediaGraph::createPipeline()
     if (GstElementFactory *pulse = gst_element_factory_find("pulsesink")) {
         gst_object_unref(pulse);
         sink = gst_element_factory_make("pulsesink", nullptr);
-        // As the pipeline clock it stalls for about a second at start on some servers.
-        if (sink)
-            g_object_set(sink, "provide-clock", FALSE, nullptr);
     }
     if (!sink)
         sink = gst_element_factory_make("autoaudiosink", nullptr);
@@ -124,11 +125,14 @@ void GstMediaGraph::createPipeline()
     if (GstElement *tapBin = tap_->createBin())
         g_object_set(playbin_, "audio-filter", tapBin, nullptr);
 
+    g_signal_connect(playbin_, "about-to-finish", G_CALLBACK(&GstMediaGraphCallbacks::aboutToFinish), this);
+
     GstBus *bus = gst_element_get_bus(playbin_);
     gst_bus_set_sync_handler(bus, &GstMediaGraphCallbacks::busSync, this, nullptr);
     gst_object_unref(bus);
 
     tap_->setPipeline(playbin_);
+    tap_->watchOutput(audioOut_);
     applyVolume();
 }
 
@@ -150,8 +154,20 @@ void GstMediaGraph::releasePipeline()
 
 void GstMediaGraph::dropMedia()
 {
+    // A streaming thread waiting in about-to-finish would hold up the state change.
+    acceptingNext_ = false;
+    {
+        std::lock_guard lock(nextMutex_);
+        nextCancelled_ = true;
+    }
+    nextAnswered_.notify_all();
     if (playbin_)
         gst_element_set_state(playbin_, GST_STATE_NULL);
+    {
+        std::lock_guard lock(nextMutex_);
+        nextCancelled_ = false;
+    }
+    queuedPending_ = 0;
     // Anything the old media posted and the GUI thread has not handled yet is stale.
     ++generation_;
     loaded_ = running_ = endOfStream_ = false;
@@ -199,6 +215,9 @@ void GstMediaGraph::renderFile(const QString &path)
     g_object_set(playbin_, "uri", uri, nullptr);
     g_free(uri);
 
+    // A short file is read to its end while it loads: its about-to-finish then waits
+    // for the answer until this call has returned to the event loop.
+    acceptingNext_ = true;
     beginWatch();
     const GstStateChangeReturn ret = gst_element_set_state(playbin_, GST_STATE_PAUSED);
     bool timedOut = false;
@@ -359,6 +378,71 @@ void GstMediaGraph::seekMs(std::uint32_t positionMs)
     tap_->setPlaying(running_);
 }
 
+bool GstMediaGraph::hasVideo() const
+{
+    if (!playbin_ || !loaded_)
+        return false;
+    gint videoStreams = 0;
+    g_object_get(playbin_, "n-video", &videoStreams, nullptr);
+    return videoStreams > 0;
+}
+
+void GstMediaGraph::onAboutToFinish()
+{
+    if (!acceptingNext_)
+        return; // being dropped: the end comes as usual
+    std::unique_lock lock(nextMutex_);
+    if (nextCancelled_)
+        return;
+    const quint64 request = ++nextRequest_;
+    const quint64 generation = generation_.load();
+    QMetaObject::invokeMethod(
+        this, [this, request, generation] { answerNextRequest(request, generation); }, Qt::QueuedConnection);
+    const bool answered = nextAnswered_.wait_for(lock, std::chrono::milliseconds(NextAnswerTimeoutMs), [&] {
+        return nextAnsweredFor_ >= request || nextCancelled_;
+    });
+    if (!answered || nextCancelled_ || nextAnsweredFor_ != request || nextUri_.isEmpty())
+        return;
+    // playbin takes the next file only from inside this signal.
+    g_object_set(playbin_, "uri", nextUri_.constData(), nullptr);
+}
+
+void GstMediaGraph::answerNextRequest(quint64 request, quint64 generation)
+{
+    QByteArray uri;
+    if (generation == generation_.load() && loaded_) {
+        answering_ = true;
+        answerPath_.clear();
+        Q_EMIT nextWanted();
+        answering_ = false;
+        if (!answerPath_.isEmpty()) {
+            if (gchar *text = gst_filename_to_uri(QFile::encodeName(answerPath_).constData(), nullptr)) {
+                uri = text;
+                g_free(text);
+            }
+        }
+    }
+    bool taken = false;
+    {
+        std::lock_guard lock(nextMutex_);
+        // Too late when the streaming thread gave up waiting or the media changed.
+        if (nextRequest_ == request && !nextCancelled_ && generation == generation_.load()) {
+            nextAnsweredFor_ = request;
+            nextUri_ = uri;
+            taken = !uri.isEmpty();
+        }
+    }
+    nextAnswered_.notify_all();
+    if (taken)
+        ++queuedPending_;
+}
+
+void GstMediaGraph::queueNext(const QString &path)
+{
+    if (answering_)
+        answerPath_ = path;
+}
+
 QImage GstMediaGraph::latestVideoFrame() const
 {
     GstSample *sample = nullptr;
@@ -442,6 +526,10 @@ void GstMediaGraph::onBusMessage(GstMessage *message)
     case GST_MESSAGE_EOS:
         forward = true;
         break;
+    case GST_MESSAGE_STREAM_START:
+        // Posted once every sink has the new stream: the queued file takes over.
+        forward = GST_MESSAGE_SRC(message) == GST_OBJECT(playbin_);
+        break;
     default:
         break;
     }
@@ -478,6 +566,16 @@ void GstMediaGraph::handleMessage(GstMessage *message, quint64 generation)
     }
     case GST_MESSAGE_ASYNC_DONE:
         pendingSeekMs_ = -1;
+        break;
+    case GST_MESSAGE_STREAM_START:
+        if (queuedPending_) {
+            queuedPending_ = 0;
+            endOfStream_ = false;
+            pendingSeekMs_ = -1;
+            startOffsetMs_ = 0;
+            lastDurationMs_ = lastPositionMs_ = 0;
+            Q_EMIT queuedStarted();
+        }
         break;
     default:
         break;

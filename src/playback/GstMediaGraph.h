@@ -2,8 +2,12 @@
 // The media graph on GStreamer: one playbin with
 //   video-sink   = appsink (BGRx, square pixels): the video window paints latestVideoFrame();
 //   audio-filter = the AudioTap bin;
-//   audio-sink   = a bin "volume ! pulsesink provide-clock=false" (autoaudiosink when
-//                  there is no pulsesink).
+//   audio-sink   = a bin "volume ! pulsesink" (autoaudiosink when there is no pulsesink).
+// The audio sink is the pipeline clock: a sound server may start a new stream late (a
+// PulseAudio sink that renders ahead: up to 2 s), and on the sink's clock nothing is
+// dropped and the position stays at 0 until sound is out. Consecutive files play
+// through one stream (playbin's about-to-finish), so a playlist needs no new stream
+// between entries.
 // The graph's volume is applied by that software volume element, after the tap: the
 // picture shows the audio before the volume, and the PulseAudio stream volume of this
 // program (its left/right levels) stays with the volume window. The two multiply.
@@ -13,6 +17,10 @@
 // handed to the GUI thread with a queued call; messages of media that has since been
 // dropped (stale end-of-stream, errors) are discarded there. The appsink callback runs
 // on the video streaming thread and only swaps the latest frame under a lock.
+// about-to-finish comes on a streaming thread: it asks the GUI thread (queued call,
+// nextWanted()) for the file to follow and waits for the answer under nextMutex_, at
+// most NextAnswerTimeoutMs; dropping the media wakes it at once, so the GUI thread
+// never waits for a streaming thread that waits for it.
 //
 // Error codes of MediaGraphError (stable; the text before the code is GStreamer's own
 // message, or ours where GStreamer says nothing):
@@ -37,6 +45,7 @@
 //                                        FAILED, a state change refused without a message)
 #include "playback/MediaGraph.h"
 
+#include <QByteArray>
 #include <QList>
 
 #include <atomic>
@@ -97,6 +106,9 @@ public:
     std::uint32_t positionMs() const override;
     std::uint32_t durationMs() const override;
     void seekMs(std::uint32_t positionMs) override;
+    // Called from nextWanted() handlers only; elsewhere ignored.
+    void queueNext(const QString &path) override;
+    bool hasVideo() const override;
     AudioTap *audioTap() override { return tap_; }
     QImage latestVideoFrame() const override;
 
@@ -135,6 +147,10 @@ private:
     // GUI thread: a forwarded bus message of media generation `generation`.
     void handleMessage(GstMessage *message, quint64 generation);
     void onVideoSample(GstAppSink *sink, bool preroll); // video streaming thread
+    void onAboutToFinish();                             // a streaming thread
+    // GUI thread: asks the handlers of nextWanted() and hands their answer over.
+    void answerNextRequest(quint64 request, quint64 generation);
+    void wakeNextRequest();
 
     GraphMode mode_ = GraphMode::Normal;
     GstElement *playbin_ = nullptr;
@@ -158,6 +174,21 @@ private:
     std::mutex loadMutex_;
     std::condition_variable loadChanged_;
     LoadWatch load_; // guarded by loadMutex_
+
+    // The about-to-finish hand-shake, guarded by nextMutex_.
+    static constexpr int NextAnswerTimeoutMs = 1500;
+    std::mutex nextMutex_;
+    std::condition_variable nextAnswered_;
+    quint64 nextRequest_ = 0;      // the request a streaming thread waits for
+    quint64 nextAnsweredFor_ = 0;  // the last request answered
+    QByteArray nextUri_;           // its answer; empty: nothing follows
+    bool nextCancelled_ = false;   // the media is being dropped: stop waiting
+    std::atomic<bool> acceptingNext_{false}; // media loaded and started
+    // GUI thread.
+    bool answering_ = false;       // inside the nextWanted() emission
+    QString answerPath_;
+    int queuedPending_ = 0;        // queued files that have not started yet (a short
+                                   // file is read to its end before it is heard)
 
     mutable std::mutex frameMutex_;
     GstSample *frame_ = nullptr; // guarded by frameMutex_

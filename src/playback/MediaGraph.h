@@ -61,6 +61,16 @@ public:
     virtual std::uint32_t durationMs() const = 0;
     virtual void seekMs(std::uint32_t positionMs) = 0;
 
+    // Gapless hand-over. Shortly before the media runs out the engine emits nextWanted();
+    // a handler that calls queueNext(path) during that emission has that file follow on
+    // in the same stream, without a gap. queuedStarted() tells when it starts to be
+    // heard; from then on position, duration and the picture are the queued file's. A
+    // queued file that fails is reported through asyncError. Engines without gapless
+    // play never emit nextWanted().
+    virtual void queueNext(const QString &path) { Q_UNUSED(path); }
+    // The media playing now holds a video stream.
+    virtual bool hasVideo() const { return false; }
+
     // The audio tap on the graph's audio path; null when the engine has none.
     virtual AudioTap *audioTap() { return nullptr; }
 
@@ -80,6 +90,10 @@ Q_SIGNALS:
     void asyncError(const QString &message);
     // A new picture is ready for latestVideoFrame(); several frames may be coalesced.
     void videoFrameReady();
+    // The current media is about to run out: answer with queueNext() or not at all.
+    void nextWanted();
+    // The media queued by queueNext() is now the one playing.
+    void queuedStarted();
     // DVD playing position (time-code events); nothing emits it yet.
     void dvdTimeChanged(int hours, int minutes, int seconds, int frames);
 };

@@ -7,6 +7,7 @@
 #include "playlist/PlaylistModel.h"
 #include "ui/Dialogs.h"
 
+#include <QFileInfo>
 #include <QStringList>
 
 #include <algorithm>
@@ -20,6 +21,27 @@ bool isVideoExtension(const QString &upperExt)
     static const QStringList video = {QStringLiteral(".AVI"), QStringLiteral(".ASF"), QStringLiteral(".MPG"),
                                       QStringLiteral(".MPEG"), QStringLiteral(".WMV")};
     return video.contains(upperExt);
+}
+
+// What a file holds, judged by its extension, for gapless hand-over: a file of another
+// kind than the one playing, or of an unknown kind, starts afresh.
+enum class MediaKind { Unknown, Audio, Video };
+
+MediaKind kindOf(const QString &upperExt)
+{
+    static const QStringList audio = {QStringLiteral(".MP3"), QStringLiteral(".WAV"), QStringLiteral(".WAVE"),
+                                      QStringLiteral(".MID"), QStringLiteral(".MIDI"), QStringLiteral(".AIF"),
+                                      QStringLiteral(".SND"), QStringLiteral(".AU"), QStringLiteral(".WMA"),
+                                      QStringLiteral(".OGG"), QStringLiteral(".FLAC"), QStringLiteral(".AAC"),
+                                      QStringLiteral(".M4A"), QStringLiteral(".M4B")};
+    static const QStringList video = {QStringLiteral(".AVI"), QStringLiteral(".ASF"), QStringLiteral(".MPG"),
+                                      QStringLiteral(".MPEG"), QStringLiteral(".WMV"), QStringLiteral(".OGM"),
+                                      QStringLiteral(".MP4"), QStringLiteral(".FLV"), QStringLiteral(".MKV")};
+    if (audio.contains(upperExt))
+        return MediaKind::Audio;
+    if (video.contains(upperExt))
+        return MediaKind::Video;
+    return MediaKind::Unknown;
 }
 
 // Counts an action in progress for as long as it runs, exceptions included.
@@ -58,6 +80,8 @@ PlaybackController::PlaybackController(MediaGraph &graph, PlaylistModel &playlis
     connect(&ticker_, &QTimer::timeout, this, &PlaybackController::tick);
     connect(&graph_, &MediaGraph::endOfStream, this, &PlaybackController::onEndOfStream);
     connect(&graph_, &MediaGraph::asyncError, this, &PlaybackController::onAsyncError);
+    connect(&graph_, &MediaGraph::nextWanted, this, &PlaybackController::onNextWanted);
+    connect(&graph_, &MediaGraph::queuedStarted, this, &PlaybackController::onQueuedStarted);
 }
 
 void PlaybackController::setTexts(const ControllerTexts &texts)
@@ -91,12 +115,15 @@ QString PlaybackController::statusText() const
 template <typename F>
 void PlaybackController::runAction(F &&action)
 {
-    BusyScope busy(busy_);
-    try {
-        action();
-    } catch (const MediaGraphError &error) {
-        reportError(error);
+    {
+        BusyScope busy(busy_);
+        try {
+            action();
+        } catch (const MediaGraphError &error) {
+            reportError(error);
+        }
     }
+    updateTicker();
 }
 
 void PlaybackController::reportError(const MediaGraphError &error)
@@ -195,6 +222,7 @@ void PlaybackController::doOpenAndPlay()
 
 void PlaybackController::openEntry(const QString &path)
 {
+    queued_.clear();
     endPending_ = false;
     asyncErrorShown_ = false;
     const QString ext = path_rules::upperExtensionOf(path);
@@ -363,6 +391,7 @@ void PlaybackController::tick()
 
 void PlaybackController::entryEnded()
 {
+    queued_.clear();
     endPending_ = false;
     graph_.setActive(false);
     setStatus(Status::Stopped);
@@ -384,6 +413,13 @@ void PlaybackController::onAsyncError(const QString &message)
     asyncErrorShown_ = true;
     endPending_ = false;
     BusyScope busy(busy_);
+    // A queued entry that fails is marked, as a failed open marks its entry: next and
+    // previous go on from it.
+    if (!queued_.isEmpty()) {
+        const Queued failed = queued_.takeFirst();
+        queued_.clear();
+        markEntry(failed.index, failed.path);
+    }
     try {
         // Released, so play starts afresh instead of finding a dead graph "active".
         graph_.setActive(false);
@@ -391,17 +427,109 @@ void PlaybackController::onAsyncError(const QString &message)
         // The failure being reported already says what went wrong.
     }
     setStatus(Status::Stopped);
+    updateTicker();
     dialogs_.showMessage(dialogParent_, message, QString());
+}
+
+// ---- gapless hand-over ------------------------------------------------------
+
+int PlaybackController::nextPick(int from) const
+{
+    const int n = playlist_.count();
+    if (n == 0)
+        return -1;
+    return (from >= n - 1 || from < -1) ? 0 : from + 1;
+}
+
+bool PlaybackController::canFollowWithoutGap(const QString &previous, const QString &path) const
+{
+    const QString ext = path_rules::upperExtensionOf(path);
+    const MediaKind kind = kindOf(ext);
+    if (kind == MediaKind::Unknown)
+        return false;
+    // What plays now is known from the graph; a file still waiting its turn by its name.
+    const MediaKind before = previous.isEmpty() ? (graph_.hasVideo() ? MediaKind::Video : MediaKind::Audio)
+                                                : kindOf(path_rules::upperExtensionOf(previous));
+    if (kind != before)
+        return false;
+    // A file the video window would have to appear for.
+    if (isVideoExtension(ext) && !(videoWindowShown_ && videoWindowShown_()))
+        return false;
+    // A missing file fails the ordinary way, with its message, after this one ends.
+    const QFileInfo info(path);
+    return info.isFile() && info.isReadable();
+}
+
+void PlaybackController::onNextWanted()
+{
+    if (busy_ > 0 || stepMode_ != StepNext || status_ == Status::Stopped || dvdButtonsVisible_
+        || graph_.mode() != GraphMode::Normal)
+        return;
+    const int index = nextPick(queued_.isEmpty() ? currentIndex_ : queued_.last().index);
+    if (index < 0)
+        return;
+    const QString path = playlist_.path(index);
+    if (!canFollowWithoutGap(queued_.isEmpty() ? QString() : queued_.last().path, path))
+        return;
+    queued_.append(Queued{index, path});
+    graph_.queueNext(path);
+}
+
+void PlaybackController::onQueuedStarted()
+{
+    if (queued_.isEmpty())
+        return;
+    const Queued next = queued_.takeFirst();
+    // The playlist may have changed since: the entry must still be the one the rule picks.
+    const int n = playlist_.count();
+    const bool stillRight = next.index < n && nextPick(currentIndex_) == next.index
+                            && playlist_.path(next.index) == next.path;
+    if (!stillRight || stepMode_ != StepNext) {
+        if (busy_ > 0) {
+            endPending_ = true; // handled once the dialog is closed
+            return;
+        }
+        runAction([this] { entryEnded(); });
+        return;
+    }
+    markEntry(next.index, next.path);
+    endPending_ = false;
+    asyncErrorShown_ = false;
+    if (status_ != Status::Paused)
+        setStatus(Status::Playing);
+    setDvdButtonsVisible(false);
+    tick();
+}
+
+void PlaybackController::markEntry(int index, const QString &path)
+{
+    currentIndex_ = index;
+    currentFile_ = path;
+    playlist_.setPlayingIndex(index);
+    ShowTitle(path);
 }
 
 void PlaybackController::startTicking()
 {
-    ticker_.start();
+    tickingWanted_ = true;
+    updateTicker();
 }
 
 void PlaybackController::stopTicking()
 {
-    ticker_.stop();
+    tickingWanted_ = false;
+    updateTicker();
+}
+
+void PlaybackController::updateTicker()
+{
+    // Paused, or idle with nothing loaded, nothing the tick shows can change; a seek or
+    // the engine's end of stream ticks once by itself.
+    const bool wanted = tickingWanted_ && status_ != Status::Paused && graph_.active();
+    if (wanted && !ticker_.isActive())
+        ticker_.start();
+    else if (!wanted && ticker_.isActive())
+        ticker_.stop();
 }
 
 void PlaybackController::seekToBar(int barPos, int barMax)
@@ -413,6 +541,8 @@ void PlaybackController::seekToBar(int barPos, int barMax)
         const std::uint64_t target = std::uint64_t(graph_.durationMs()) * std::uint64_t(barPos) / std::uint64_t(barMax);
         graph_.seekMs(static_cast<std::uint32_t>(target));
     });
+    if (!ticker_.isActive())
+        tick(); // paused: the label and the bar show the new place at once
 }
 
 void PlaybackController::toggleElapsed()
@@ -442,6 +572,8 @@ void PlaybackController::setStatus(Status status)
         return;
     status_ = status;
     Q_EMIT statusTextChanged(statusText());
+    if (busy_ == 0)
+        updateTicker();
 }
 
 void PlaybackController::setTitle(const QString &title)

@@ -5,13 +5,22 @@
 //
 // Threads: everything runs on the GUI thread (actions, the 100 ms tick, graph signals).
 //
+// Entries follow each other without a gap where the graph can do it: when the graph
+// wants the next file (nextWanted) the controller picks it by the "next" rule and
+// queues it when it is a plain file that needs no change of window; when it starts
+// (queuedStarted) the controller marks it as PlayListItem would have. Anything else
+// (a DVD, a CD track, audio after video or the other way round, a playlist changed
+// under the queued entry) ends the entry the ordinary way.
+//
 // Every action catches MediaGraphError where it starts, shows its message through
 // Dialogs and abandons the rest of that action; state already changed stays changed.
+#include <QList>
 #include <QObject>
 #include <QString>
 #include <QTimer>
 
 #include <cstdint>
+#include <functional>
 
 class Dialogs;
 class MediaGraph;
@@ -48,6 +57,9 @@ public:
     void setTexts(const ControllerTexts &texts);
     const ControllerTexts &texts() const { return texts_; }
     void setDialogParent(QWidget *parent) { dialogParent_ = parent; }
+    // Tells whether the video window is shown; a video file may only follow another
+    // without a gap while it is (it would otherwise have to appear).
+    void setVideoWindowShown(std::function<bool()> shown) { videoWindowShown_ = std::move(shown); }
 
     // State.
     int CurrentIndex() const { return currentIndex_; }
@@ -82,7 +94,8 @@ public:
     void playRequested(int focusedRow);
 
     // One seek-bar tick: reads position and duration, updates the time label and
-    // the seek bar, and starts the next entry when this one has ended.
+    // the seek bar, and starts the next entry when this one has ended. Ticks every
+    // 100 ms between startTicking and stopTicking, except while paused or idle.
     void tick();
     void startTicking();
     void stopTicking();
@@ -116,11 +129,18 @@ private:
     void entryEnded();
     void onEndOfStream();
     void onAsyncError(const QString &message);
+    void onNextWanted();
+    void onQueuedStarted();
+    // The row the "next" rule picks after `from`; -1 with an empty list.
+    int nextPick(int from) const;
+    bool canFollowWithoutGap(const QString &previous, const QString &path) const;
+    void markEntry(int index, const QString &path);
 
     void setStatus(Status status);
     void setTitle(const QString &title);
     void setDvdButtonsVisible(bool visible);
     void updateTimeLabel();
+    void updateTicker();
 
     MediaGraph &graph_;
     PlaylistModel &playlist_;
@@ -149,4 +169,12 @@ private:
     bool endPending_ = false;
     bool asyncErrorShown_ = false;
     QTimer ticker_;
+    bool tickingWanted_ = false;
+    std::function<bool()> videoWindowShown_;
+    // The entries handed to the graph to follow the current one, in order.
+    struct Queued {
+        int index = -1;
+        QString path;
+    };
+    QList<Queued> queued_;
 };

@@ -43,15 +43,16 @@ QString pactl(const QStringList &arguments, bool *ok = nullptr)
 
 } // namespace
 
-PrivateNullSink::PrivateNullSink()
+PrivateNullSink::PrivateNullSink(bool stock)
 {
     static int counter = 0;
     name_ = QStringLiteral("tarnel_test_%1_%2").arg(QCoreApplication::applicationPid()).arg(++counter);
     bool ok = false;
-    const QString index = pactl({QStringLiteral("load-module"), QStringLiteral("module-null-sink"),
-                                 QStringLiteral("sink_name=") + name_, QStringLiteral("norewinds=1")},
-                                &ok)
-                              .trimmed();
+    QStringList arguments = {QStringLiteral("load-module"), QStringLiteral("module-null-sink"),
+                             QStringLiteral("sink_name=") + name_};
+    if (!stock)
+        arguments.append(QStringLiteral("norewinds=1"));
+    const QString index = pactl(arguments, &ok).trimmed();
     if (ok && !index.isEmpty()) {
         module_ = index;
         qputenv("PULSE_SINK", name_.toUtf8());
@@ -116,10 +117,18 @@ std::vector<std::int16_t> MonitorRecorder::stop()
     QThread::msleep(200);
     process_.terminate();
     process_.waitForFinished(5000);
-    const QByteArray bytes = process_.readAllStandardOutput();
+    received_ += process_.readAllStandardOutput();
+    const QByteArray bytes = received_;
+    received_.clear();
     std::vector<std::int16_t> samples(std::size_t(bytes.size()) / 2);
     std::memcpy(samples.data(), bytes.constData(), samples.size() * 2);
     return samples;
+}
+
+qint64 MonitorRecorder::framesSoFar()
+{
+    received_ += process_.readAllStandardOutput();
+    return received_.size() / 4;
 }
 
 std::vector<double> channelOf(const std::vector<std::int16_t> &interleaved, int channels, int channel)

@@ -19,9 +19,11 @@ bool pulseAvailable(QString *why);
 // A null sink of the test's own on the shared daemon, so that other tests playing at
 // the same time do not mix into what this one records. New PulseAudio streams of this
 // process go to it while it is loaded (PULSE_SINK); unloaded when destroyed.
+// A stock sink is one as PulseAudio serves it, with rewinds: idle, it renders up to
+// 2 s ahead, and a new stream starts only once that has played out.
 class PrivateNullSink {
 public:
-    PrivateNullSink();
+    explicit PrivateNullSink(bool stock = false);
     ~PrivateNullSink();
     bool isLoaded() const { return !module_.isEmpty(); }
     const QString &name() const { return name_; }
@@ -42,9 +44,12 @@ public:
     bool start(const QString &sinkName);
     // Stops and returns the interleaved samples recorded.
     std::vector<std::int16_t> stop();
+    // Frames received so far (needs the event loop to run).
+    qint64 framesSoFar();
 
 private:
     QProcess process_;
+    QByteArray received_;
 };
 
 // Every `channels`-th sample starting at `channel`.
