@@ -32,6 +32,7 @@ Startup::Startup(const QString &programDir, const QStringList &arguments, Dialog
     form3_ = std::make_unique<TForm3>(*form1_, graph_);
     QObject::connect(controller_.get(), &PlaybackController::dvdButtonsVisibleChanged, form3_.get(),
                      &TForm3::setDvdButtonsVisible);
+    controller_->setVideoWindowShown([form3 = form3_.get()] { return form3->isVisible(); });
     form4_ = std::make_unique<TForm4>(*form1_, *playlist_, *controller_, form1_->storedPlaylist(), arguments);
     form5_ = std::make_unique<TForm5>(*form1_);
     form6_ = std::make_unique<TForm6>(*form1_);

@@ -4,6 +4,7 @@
 #include "support/FakeMediaGraph.h"
 #include "support/ScriptedDialogs.h"
 
+#include <QDir>
 #include <QFile>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -61,6 +62,8 @@ private Q_SLOTS:
     void seekToBar_data();
     void seekToBar();
     void titleLine();
+    void gaplessHandOver_data();
+    void gaplessHandOver();
 };
 
 void TestController::picking_data()
@@ -478,6 +481,93 @@ void TestController::titleLine()
     QCOMPARE(rig.ctl.title(), QStringLiteral("plain.mp3"));
     rig.ctl.ShowTitle("/m/Song.WAV");
     QCOMPARE(rig.ctl.title(), QStringLiteral("Song.WAV"));
+}
+
+void TestController::gaplessHandOver_data()
+{
+    QTest::addColumn<QStringList>("names");    // playlist; "-" before a name: no such file
+    QTest::addColumn<int>("startRow");
+    QTest::addColumn<bool>("video");           // the first entry holds a picture
+    QTest::addColumn<QString>("events");       // what happens after the start, in order
+    QTest::addColumn<QStringList>("queued");   // what the graph was asked to follow on with
+    QTest::addColumn<int>("current");          // CurrentIndex (and PlayingIndex) at the end
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<int>("opens");            // files opened the ordinary way
+    QTest::addColumn<QString>("status");
+
+    const QStringList abc{"a.ogg", "b.ogg", "c.ogg"};
+    QTest::newRow("next") << abc << 0 << false << "want start" << QStringList{"b.ogg"} << 1 << "b.ogg" << 1 << "Hraje";
+    QTest::newRow("wrap-around") << abc << 2 << false << "want start" << QStringList{"a.ogg"} << 0 << "a.ogg" << 1
+                                 << "Hraje";
+    QTest::newRow("short files chain") << abc << 0 << false << "want want start start"
+                                       << QStringList{"b.ogg", "c.ogg"} << 2 << "c.ogg" << 1 << "Hraje";
+    // The playlist changes under the queued entry: the ordinary end picks from the list as it is.
+    QTest::newRow("queued entry deleted") << abc << 0 << false << "want delete1 start" << QStringList{"b.ogg"} << 1
+                                          << "c.ogg" << 2 << "Hraje";
+    QTest::newRow("queued entry moved") << abc << 0 << false << "want move1 start" << QStringList{"b.ogg"} << 1
+                                        << "c.ogg" << 2 << "Hraje";
+    QTest::newRow("failed next file") << abc << 0 << false << "want error" << QStringList{"b.ogg"} << 1 << "b.ogg"
+                                      << 1 << "Stop";
+    QTest::newRow("video after audio") << QStringList{"a.ogg", "v.mkv"} << 0 << false << "want" << QStringList{} << 0
+                                       << "a.ogg" << 1 << "Hraje";
+    QTest::newRow("audio after video") << QStringList{"v.mkv", "a.ogg"} << 0 << true << "want" << QStringList{} << 0
+                                       << "v.mkv" << 1 << "Hraje";
+    QTest::newRow("DVD after audio") << QStringList{"a.ogg", "VTS_01_0.IFO"} << 0 << false << "want" << QStringList{}
+                                     << 0 << "a.ogg" << 1 << "Hraje";
+    QTest::newRow("missing next file") << QStringList{"a.ogg", "-gone.ogg"} << 0 << false << "want" << QStringList{}
+                                       << 0 << "a.ogg" << 1 << "Hraje";
+}
+
+void TestController::gaplessHandOver()
+{
+    QFETCH(QStringList, names);
+    QFETCH(int, startRow);
+    QFETCH(bool, video);
+    QFETCH(QString, events);
+    QFETCH(QStringList, queued);
+    QFETCH(int, current);
+    QFETCH(QString, title);
+    QFETCH(int, opens);
+    QFETCH(QString, status);
+
+    QTemporaryDir dir;
+    QStringList paths;
+    for (QString name : names) {
+        const bool missing = name.startsWith(QLatin1Char('-'));
+        name.remove(0, missing ? 1 : 0);
+        paths.append(dir.filePath(name));
+        if (!missing) {
+            QFile file(paths.last());
+            QVERIFY(file.open(QIODevice::WriteOnly));
+        }
+    }
+    Rig rig(paths);
+    rig.graph.setHasVideo(video);
+    rig.ctl.playRequested(startRow);
+    for (const QString &event : events.split(QLatin1Char(' '))) {
+        if (event == QLatin1String("want"))
+            rig.graph.emitNextWanted();
+        else if (event == QLatin1String("start"))
+            rig.graph.startQueued();
+        else if (event == QLatin1String("error"))
+            rig.graph.emitAsyncError(QStringLiteral("Could not decode stream."));
+        else if (event == QLatin1String("delete1"))
+            rig.playlist.removeAt(1);
+        else if (event == QLatin1String("move1"))
+            rig.playlist.move(1, -1);
+    }
+    QStringList queuedNames;
+    for (const QString &path : rig.graph.queuedPaths())
+        queuedNames.append(QFileInfo(path).fileName());
+    QCOMPARE(queuedNames, queued);
+    QCOMPARE(rig.ctl.CurrentIndex(), current);
+    QCOMPARE(rig.playlist.playingIndex(), current);
+    QCOMPARE(rig.ctl.CurrentFile(), rig.playlist.path(current));
+    QCOMPARE(rig.ctl.title(), title);
+    QCOMPARE(rig.graph.renderedPaths().size(), opens);
+    QCOMPARE(rig.ctl.statusText(), status);
+    QCOMPARE(rig.ctl.StepMode(), int(PlaybackController::StepNext));
+    QCOMPARE(rig.dialogs.messages.size(), status == QLatin1String("Stop") ? 1 : 0);
 }
 
 QTEST_GUILESS_MAIN(TestController)

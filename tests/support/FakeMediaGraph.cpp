@@ -31,6 +31,7 @@ void FakeMediaGraph::setActive(bool active)
     if (!active) {
         running_ = paused_ = false;
         rendered_.clear();
+        started_ = int(queued_.size()); // dropped media drops what was queued
         position_ = duration_ = 0;
     }
 }
@@ -41,6 +42,7 @@ void FakeMediaGraph::resetGraph()
     maybeFail(QStringLiteral("resetGraph"));
     running_ = paused_ = false;
     rendered_.clear();
+    started_ = int(queued_.size()); // dropped media drops what was queued
     position_ = duration_ = 0;
 }
 
@@ -52,6 +54,7 @@ void FakeMediaGraph::renderFile(const QString &path)
     if (broken != renderFailures_.constEnd())
         throw broken.value();
     rendered_ = path;
+    started_ = int(queued_.size());
     position_ = 0;
     duration_ = durations_.value(path, defaultDurationMs);
 }
@@ -117,4 +120,27 @@ void FakeMediaGraph::clearFailures()
 {
     nextFailure_.clear();
     renderFailures_.clear();
+}
+
+void FakeMediaGraph::queueNext(const QString &path)
+{
+    if (answering_)
+        queued_.append(path);
+}
+
+void FakeMediaGraph::emitNextWanted()
+{
+    answering_ = true;
+    Q_EMIT nextWanted();
+    answering_ = false;
+}
+
+void FakeMediaGraph::startQueued()
+{
+    if (started_ >= queued_.size())
+        return;
+    rendered_ = queued_.at(started_++);
+    duration_ = durations_.value(rendered_, defaultDurationMs);
+    position_ = 0;
+    Q_EMIT queuedStarted();
 }

@@ -33,6 +33,8 @@ public:
     std::uint32_t positionMs() const override { return position_; }
     std::uint32_t durationMs() const override { return duration_; }
     void seekMs(std::uint32_t positionMs) override;
+    void queueNext(const QString &path) override;
+    bool hasVideo() const override { return hasVideo_; }
 
     // What happened.
     const QStringList &calls() const { return calls_; }
@@ -59,6 +61,14 @@ public:
     void failRenderOf(const QString &path, const MediaGraphError &error);
     void clearFailures();
 
+    void setHasVideo(bool video) { hasVideo_ = video; }
+    // Gapless hand-over: asks for the next file as the engine does near the end; the
+    // paths queued in answer, in order, are queuedPaths(). startQueued() makes the
+    // first of them the media playing.
+    void emitNextWanted();
+    const QStringList &queuedPaths() const { return queued_; }
+    void startQueued();
+
     // Engine events.
     void emitEndOfStream() { Q_EMIT endOfStream(); }
     void emitAsyncError(const QString &message) { Q_EMIT asyncError(message); }
@@ -76,6 +86,10 @@ private:
     std::uint32_t position_ = 0;
     std::uint32_t duration_ = 0;
     QString rendered_;
+    bool hasVideo_ = false;
+    bool answering_ = false;
+    QStringList queued_;  // every path queued so far
+    int started_ = 0;     // how many of them have started
     QHash<QString, std::uint32_t> durations_;
     QHash<QString, MediaGraphError> nextFailure_;
     QHash<QString, MediaGraphError> renderFailures_;
