@@ -1,6 +1,9 @@
 #!/bin/sh
 # Installs everything the build, the player and the tests need (Debian 12, as root).
 # Quiet and quick when everything is already there.
+#   install-deps.sh          what the build, the player and the tests need
+#   install-deps.sh --bench  also the peers the benchmarks compare with (PipeWire's
+#                            PulseAudio server; it leaves PulseAudio installed)
 set -e
 
 PACKAGES="
@@ -20,6 +23,10 @@ xvfb xauth
 adwaita-icon-theme hicolor-icon-theme
 fonts-dejavu-core
 "
+
+if [ "${1:-}" = --bench ]; then
+    PACKAGES="$PACKAGES pipewire pipewire-pulse wireplumber dbus python3"
+fi
 
 missing=""
 for p in $PACKAGES; do

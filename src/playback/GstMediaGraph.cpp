@@ -167,7 +167,7 @@ void GstMediaGraph::dropMedia()
         std::lock_guard lock(nextMutex_);
         nextCancelled_ = false;
     }
-    queuedPending_ = 0;
+    queuedUris_.clear();
     // Anything the old media posted and the GUI thread has not handled yet is stale.
     ++generation_;
     loaded_ = running_ = endOfStream_ = false;
@@ -212,8 +212,15 @@ void GstMediaGraph::renderFile(const QString &path)
         g_clear_error(&uriError);
         throw MediaGraphError(ErrFileNotFound, text);
     }
-    g_object_set(playbin_, "uri", uri, nullptr);
+    const QByteArray held(uri);
     g_free(uri);
+    load(held);
+}
+
+void GstMediaGraph::load(const QByteArray &uri)
+{
+    currentUri_ = uri;
+    g_object_set(playbin_, "uri", uri.constData(), nullptr);
 
     // A short file is read to its end while it loads: its about-to-finish then waits
     // for the answer until this call has returned to the event loop.
@@ -361,6 +368,15 @@ void GstMediaGraph::seekMs(std::uint32_t positionMs)
 {
     if (!playbin_ || !loaded_)
         return;
+    bool resume = false;
+    if (!queuedUris_.isEmpty()) {
+        // Once a file is queued, playbin seeks in that one: load this one afresh and
+        // let what was queued go (the controller forgets it too).
+        resume = running_;
+        const QByteArray uri = currentUri_;
+        dropMedia();
+        load(uri);
+    }
     const auto flags = static_cast<GstSeekFlags>(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE);
     const gint64 target = (static_cast<gint64>(positionMs) + startOffsetMs_) * GST_MSECOND;
     // After the end the sinks sit in their end state; seeking a running pipeline from
@@ -371,11 +387,16 @@ void GstMediaGraph::seekMs(std::uint32_t positionMs)
     const bool sought = gst_element_seek_simple(playbin_, GST_FORMAT_TIME, flags, target);
     if (restart)
         gst_element_set_state(playbin_, GST_STATE_PLAYING);
-    if (!sought)
+    if (!sought) {
+        if (resume)
+            run();
         return;
+    }
     endOfStream_ = false;
     pendingSeekMs_ = positionMs;
     tap_->setPlaying(running_);
+    if (resume)
+        run();
 }
 
 bool GstMediaGraph::hasVideo() const
@@ -434,7 +455,7 @@ void GstMediaGraph::answerNextRequest(quint64 request, quint64 generation)
     }
     nextAnswered_.notify_all();
     if (taken)
-        ++queuedPending_;
+        queuedUris_.append(uri);
 }
 
 void GstMediaGraph::queueNext(const QString &path)
@@ -568,8 +589,8 @@ void GstMediaGraph::handleMessage(GstMessage *message, quint64 generation)
         pendingSeekMs_ = -1;
         break;
     case GST_MESSAGE_STREAM_START:
-        if (queuedPending_) {
-            queuedPending_ = 0;
+        if (!queuedUris_.isEmpty()) {
+            currentUri_ = queuedUris_.takeFirst();
             endOfStream_ = false;
             pendingSeekMs_ = -1;
             startOffsetMs_ = 0;

@@ -105,6 +105,7 @@ public:
     // while unknown (raw ADTS knows it only after some frames have played).
     std::uint32_t positionMs() const override;
     std::uint32_t durationMs() const override;
+    // Throws MediaGraphError when the file has to be loaded again (after a queued one).
     void seekMs(std::uint32_t positionMs) override;
     // Called from nextWanted() handlers only; elsewhere ignored.
     void queueNext(const QString &path) override;
@@ -133,6 +134,8 @@ private:
     friend struct GstMediaGraphCallbacks;
 
     void createPipeline();
+    // Loads a file's URI and waits until it is ready to play; throws MediaGraphError.
+    void load(const QByteArray &uri);
     void releasePipeline();
     void dropMedia();
     void applyVolume();
@@ -187,8 +190,9 @@ private:
     // GUI thread.
     bool answering_ = false;       // inside the nextWanted() emission
     QString answerPath_;
-    int queuedPending_ = 0;        // queued files that have not started yet (a short
+    QList<QByteArray> queuedUris_; // queued files that have not started yet (a short
                                    // file is read to its end before it is heard)
+    QByteArray currentUri_;        // the file playing now
 
     mutable std::mutex frameMutex_;
     GstSample *frame_ = nullptr; // guarded by frameMutex_

@@ -1,5 +1,6 @@
 #pragma once
-// The last few seconds of decoded PCM with their stream times, so that the frames
+// The last few seconds of decoded PCM with their times (the tap uses running time: it
+// goes on across gapless files), so that the frames
 // being heard now can be found again after the decoder has run ahead of the sound.
 //
 // The store is one contiguous run of interleaved frames in a ring: frame k of the run

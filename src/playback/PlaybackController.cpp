@@ -539,6 +539,7 @@ void PlaybackController::seekToBar(int barPos, int barMax)
     barPos = std::clamp(barPos, 0, barMax);
     runAction([this, barPos, barMax] {
         const std::uint64_t target = std::uint64_t(graph_.durationMs()) * std::uint64_t(barPos) / std::uint64_t(barMax);
+        queued_.clear(); // a seek lets the graph forget what was queued
         graph_.seekMs(static_cast<std::uint32_t>(target));
     });
     if (!ticker_.isActive())

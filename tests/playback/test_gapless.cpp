@@ -49,6 +49,7 @@ class TestGapless : public QObject {
     Q_OBJECT
 private Q_SLOTS:
     void playlistIsHeardWholeInOrderAndWraps();
+    void seekAfterTheNextIsQueuedStaysInThisFile();
 };
 
 void TestGapless::playlistIsHeardWholeInOrderAndWraps()
@@ -150,6 +151,40 @@ void TestGapless::playlistIsHeardWholeInOrderAndWraps()
         QVERIFY2(positionMs <= heardMs + 400,
                  qPrintable(QStringLiteral("showed %1 ms when %2 ms had been heard").arg(positionMs).arg(heardMs)));
     }
+}
+
+void TestGapless::seekAfterTheNextIsQueuedStaysInThisFile()
+{
+    QString why;
+    if (!pulseAvailable(&why))
+        QSKIP(qPrintable(why));
+    QTemporaryDir dir;
+    const QString first = dir.filePath(QStringLiteral("a.wav"));
+    const QString second = dir.filePath(QStringLiteral("b.wav"));
+    QVERIFY(media_maker::writeToneWav(first, 400, 3000));
+    QVERIFY(media_maker::writeToneWav(second, 800, 3000));
+    PrivateNullSink sink;
+    GstMediaGraph graph;
+    int wanted = 0;
+    int started = 0;
+    connect(&graph, &MediaGraph::nextWanted, this, [&] {
+        ++wanted;
+        graph.queueNext(second);
+    });
+    connect(&graph, &MediaGraph::queuedStarted, this, [&] { ++started; });
+    graph.renderFile(first);
+    graph.run();
+    QTRY_VERIFY_WITH_TIMEOUT(wanted == 1, 5000);
+    QCOMPARE(started, 0);
+    // playbin alone would seek in the queued file and start it at once.
+    graph.seekMs(500);
+    QTest::qWait(800);
+    QCOMPARE(started, 0);
+    QVERIFY2(graph.positionMs() >= 500 && graph.positionMs() < 2000, qPrintable(QString::number(graph.positionMs())));
+    // The next file is asked for again and follows this one's end.
+    QTRY_VERIFY_WITH_TIMEOUT(started == 1, 5000);
+    QCOMPARE(wanted, 2);
+    QVERIFY(graph.positionMs() < 1000);
 }
 
 QTEST_GUILESS_MAIN(TestGapless)
