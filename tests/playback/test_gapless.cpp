@@ -4,6 +4,7 @@
 // and the position shown never runs ahead of the sound.
 #include "PlaybackTestUtil.h"
 #include "fixtures/media/MediaMaker.h"
+#include "playback/AudioTap.h"
 #include "playback/GstMediaGraph.h"
 #include "playback/PlaybackController.h"
 #include "playlist/PlaylistModel.h"
@@ -89,6 +90,23 @@ void TestGapless::playlistIsHeardWholeInOrderAndWraps()
     });
     sampler.start();
 
+    // The waveform tap keeps pace across the hand-overs: in each entry its blocks show
+    // that entry's tone (zero crossings of a block lying wholly inside it).
+    AudioTap *tap = graph.audioTap();
+    QVERIFY(tap);
+    tap->setVisualEnabled(true);
+    QList<int> matchingBlocks(4, 0);
+    QList<int> otherBlocks(4, 0);
+    connect(tap, &AudioTap::visualData, this, [&](const char *data, int, BlockFormat format) {
+        const int entry = controller.CurrentIndex();
+        const std::uint32_t at = graph.positionMs();
+        if (titles.size() > 4 || entry < 0 || at < 100 || at > 600 || format.bitsPerSample != 16)
+            return;
+        const double expected = kTones[entry] * 2.0 * AudioTap::WindowFrames / kRate;
+        const int crossings = zeroCrossings(data, AudioTap::WindowFrames, format.channels);
+        (std::abs(crossings - expected) < 0.1 * expected ? matchingBlocks : otherBlocks)[entry]++;
+    });
+
     controller.play();
     // Four entries, then the first again for a while.
     QTRY_VERIFY_WITH_TIMEOUT(titles.size() >= 5, 20000);
@@ -102,6 +120,11 @@ void TestGapless::playlistIsHeardWholeInOrderAndWraps()
                                             QStringLiteral("tone0.wav")}));
     graph.setActive(false);
     const std::vector<double> left = channelOf(recorder.stop(), 2, 0);
+    for (int i = 0; i < 4; ++i) {
+        QVERIFY2(matchingBlocks[i] >= 5 && otherBlocks[i] == 0,
+                 qPrintable(QStringLiteral("entry %1: %2 blocks of its tone, %3 others")
+                                .arg(i).arg(matchingBlocks[i]).arg(otherBlocks[i])));
+    }
 
     // The recording as runs of one tone, in 5 ms steps.
     const std::size_t step = 220;
