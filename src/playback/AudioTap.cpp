@@ -135,6 +135,12 @@ void AudioTap::setVisualInterval(int ms)
     timer_.setInterval(std::max(1, ms));
 }
 
+void AudioTap::setVisualHeld(bool held)
+{
+    visualHeld_ = held;
+    updateTimer();
+}
+
 GstElement *AudioTap::createBin()
 {
     GstElement *bin = gst_bin_new("tarnel-audio-tap");
@@ -196,7 +202,7 @@ void AudioTap::reset()
 
 void AudioTap::updateTimer()
 {
-    const bool wanted = playing_ && visualEnabled_ && pipeline_ != nullptr;
+    const bool wanted = playing_ && visualEnabled_ && !visualHeld_ && pipeline_ != nullptr;
     if (wanted && !timer_.isActive())
         timer_.start();
     else if (!wanted)

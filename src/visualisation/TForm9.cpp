@@ -89,8 +89,10 @@ TForm9::TForm9(MainWindowLink &main, MediaGraph &graph, int volumePosition, bool
 TForm9::~TForm9()
 {
     // FormDestroy: the picture goes with us; the graph stops keeping audio for nobody.
-    if (tap_)
+    if (tap_) {
+        tap_->setVisualHeld(false);
         tap_->setVisualEnabled(false);
+    }
 }
 
 void TForm9::FormCreate(int volumePosition, bool updateFound, const std::function<void()> &playAction)
@@ -133,15 +135,17 @@ void TForm9::None1Click(int tag)
     setTapPace();
 }
 
+bool TForm9::waveformSeen() const
+{
+    return isVisible() && visualMode_ == 1;
+}
+
 void TForm9::setTapPace()
 {
     if (!tap_)
         return;
-    const int interval = isVisible() && visualMode_ == 1 ? VisualInterval : IdleVisualInterval;
-    // Setting the interval restarts the tap's timer: only on a change, or a steady
-    // re-setting would hold the next block back.
-    if (tap_->visualInterval() != interval)
-        tap_->setVisualInterval(interval);
+    // Nobody sees the line: no blocks at all (the tap's timer stops, its store is kept).
+    tap_->setVisualHeld(!waveformSeen());
 }
 
 void TForm9::BcBarPopupMenu1Popup()
@@ -181,7 +185,10 @@ void TForm9::drawLine(const TDCWaveform::Row *data, int count)
     const int width = std::min({picture_.size().width(), count, TDCWaveform::MaxPoints});
     picture_.drawPoints(data[0], width);
     pendingCount_ = -1;
-    PaintBox1->update(); // PaintBox1Paint copies the whole picture in one drawImage
+    // PaintBox1Paint copies the whole picture in one drawImage. Painted at once rather
+    // than through a posted update request: the block's tick has woken the event loop
+    // already, and a posted request would wake it a second time 40 times a second.
+    PaintBox1->repaint();
 }
 
 void TForm9::FilterGraph1DVDCurrentHMSFTime(int hours, int minutes, int seconds, int)
@@ -203,6 +210,8 @@ void TForm9::PaintBox1Paint(QPainter &painter)
     const QImage &image = picture_.image();
     if (!image.isNull())
         painter.drawImage(0, 0, image);
+    if (image.size() == PaintBox1->size())
+        return; // the usual case: the picture covers the area
     // Until the next block resizes the picture, the area it does not cover is black.
     const QRegion uncovered = QRegion(PaintBox1->rect()) - QRegion(image.rect());
     for (const QRect &r : uncovered)

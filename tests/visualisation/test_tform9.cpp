@@ -92,7 +92,7 @@ private Q_SLOTS:
     void ignoredBlocksKeepThePicture();
     void dvdTimeReachesTheLabel_data();
     void dvdTimeReachesTheLabel();
-    void tapSlowsWhileNobodySeesTheWaveform();
+    void tapIsHeldWhileNobodySeesTheWaveform();
 };
 
 void TestTForm9::creation_data()
@@ -360,13 +360,14 @@ void TestTForm9::dvdTimeReachesTheLabel()
     QCOMPARE(label.text(), text);
 }
 
-void TestTForm9::tapSlowsWhileNobodySeesTheWaveform()
+void TestTForm9::tapIsHeldWhileNobodySeesTheWaveform()
 {
     FakeMainLink main;
     TapGraph graph;
     QPointer<AudioTap> tap(&graph.tap);
     auto form = std::make_unique<TForm9>(main, graph, 5000, true, std::function<void()>());
     QVERIFY(graph.tap.visualEnabled());
+    QVERIFY(!graph.tap.visualHeld());
     QCOMPARE(graph.tap.visualInterval(), 25);
     // The window takes its blocks from the tap's signal.
     const auto samples = sineBlock(AudioTap::WindowFrames, 2, 440.0, 44100, 0.5);
@@ -374,21 +375,23 @@ void TestTForm9::tapSlowsWhileNobodySeesTheWaveform()
                                 BlockFormat{44100, 2, 16, false});
     QCOMPARE(greenColumns(form->picture()), form->paintAreaSize().width());
 
-    // Not seen: one block a second, and the tap stays enabled so its store stays filled.
+    // Not seen: held, so no block is asked for; the tap stays enabled so its store stays
+    // filled, and the pace stays 25 ms for when it is seen again.
     form->None1->trigger();
-    QCOMPARE(graph.tap.visualInterval(), 1000);
+    QVERIFY(graph.tap.visualHeld());
     form->WaveForm1->trigger();
-    QCOMPARE(graph.tap.visualInterval(), 25);
+    QVERIFY(!graph.tap.visualHeld());
     main.performToggle(WindowId::Visualisation);
-    QCOMPARE(graph.tap.visualInterval(), 1000);
+    QVERIFY(graph.tap.visualHeld());
     form->None1->trigger();
     form->WaveForm1->trigger();
-    QCOMPARE(graph.tap.visualInterval(), 1000); // still hidden
+    QVERIFY(graph.tap.visualHeld()); // still hidden
     QVERIFY(graph.tap.visualEnabled());
-    main.performToggle(WindowId::Visualisation);
     QCOMPARE(graph.tap.visualInterval(), 25);
+    main.performToggle(WindowId::Visualisation);
+    QVERIFY(!graph.tap.visualHeld());
 
-    // Hidden from the start: slow from the start.
+    // Hidden from the start: held from the start.
     {
         FakeMainLink hiddenMain;
         hiddenMain.writeSettings("[NASTAVENI9]\r\nVidet=0\r\n");
@@ -396,11 +399,12 @@ void TestTForm9::tapSlowsWhileNobodySeesTheWaveform()
         TForm9 hidden(hiddenMain, hiddenGraph, 5000, true, {});
         QVERIFY(!hidden.isVisible());
         QVERIFY(hiddenGraph.tap.visualEnabled());
-        QCOMPARE(hiddenGraph.tap.visualInterval(), 1000);
+        QVERIFY(hiddenGraph.tap.visualHeld());
     }
 
     form.reset();
     QVERIFY(!graph.tap.visualEnabled());
+    QVERIFY(!graph.tap.visualHeld());
 }
 
 QTEST_MAIN(TestTForm9)
