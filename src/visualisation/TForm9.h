@@ -29,15 +29,27 @@ class MediaGraph;
 class QAction;
 class QVBoxLayout;
 
-// The paint area: paints through the window's handler, every pixel opaque.
+// The paint area: paints through the window's handler, every pixel opaque. When the
+// window only shows a picture (the waveform, 40 times a second), the picture is copied
+// straight into the window's backing store where that is a 32-bit image at scale 1 (the
+// raster backing stores of X11 and offscreen): no painter is set up for it, which cost
+// more than the copy. Anywhere else (grab, print, other formats) the handler paints.
 class PaintArea : public QWidget {
     Q_OBJECT
 public:
     explicit PaintArea(QWidget *parent);
     std::function<void(QPainter &)> paintHandler;
+    // The picture to copy at (0, 0); the rest of the area is black. Null: the handler only.
+    const QImage *picture = nullptr;
+    // Paint events served by the copy (tests).
+    int directCopies() const { return directCopies_; }
 
 protected:
     void paintEvent(QPaintEvent *event) override;
+
+private:
+    bool copyToBackingStore(const QRegion &region);
+    int directCopies_ = 0;
 };
 
 class TForm9 : public ToolWindow, public StoredWindow {

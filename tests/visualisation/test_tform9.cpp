@@ -93,6 +93,7 @@ private Q_SLOTS:
     void dvdTimeReachesTheLabel_data();
     void dvdTimeReachesTheLabel();
     void tapIsHeldWhileNobodySeesTheWaveform();
+    void copyIntoAnImageMatchesThePainter();
 };
 
 void TestTForm9::creation_data()
@@ -405,6 +406,41 @@ void TestTForm9::tapIsHeldWhileNobodySeesTheWaveform()
     form.reset();
     QVERIFY(!graph.tap.visualEnabled());
     QVERIFY(!graph.tap.visualHeld());
+}
+
+void TestTForm9::copyIntoAnImageMatchesThePainter()
+{
+    Window w;
+    w.setPaintSize(QSize(150, 110));
+    w.feedSine();
+    const QImage painted = w.shown(); // grab: a pixmap, painted by the handler
+    QCOMPARE(greenColumns(painted), 150);
+    for (QImage::Format format : {QImage::Format_RGB32, QImage::Format_ARGB32_Premultiplied}) {
+        // Rendered into an image (as into a raster backing store), at an offset: the
+        // picture is copied, every pixel of the area written, nothing around it.
+        QImage target(200, 160, format);
+        target.fill(Qt::red);
+        const int before = w.form->PaintBox1->directCopies();
+        w.form->PaintBox1->render(&target, QPoint(20, 30));
+        QCOMPARE(w.form->PaintBox1->directCopies(), before + 1);
+        const QImage rgb = target.convertToFormat(QImage::Format_RGB32);
+        QCOMPARE(rgb.copy(20, 30, 150, 110), painted);
+        QCOMPARE(rgb.pixel(19, 30), QColor(Qt::red).rgb());
+        QCOMPARE(rgb.pixel(170, 30), QColor(Qt::red).rgb());
+        QCOMPARE(rgb.pixel(20, 29), QColor(Qt::red).rgb());
+        QCOMPARE(rgb.pixel(20, 140), QColor(Qt::red).rgb());
+    }
+    // Larger than the picture until the next block: the rest is black, both ways.
+    w.setPaintSize(QSize(180, 120));
+    QTRY_COMPARE(w.form->PaintBox1->size(), QSize(180, 120)); // once the layout has run
+    QCOMPARE(w.form->picture().size(), QSize(150, 110));
+    QImage target(180, 120, QImage::Format_RGB32);
+    target.fill(Qt::red);
+    w.form->PaintBox1->render(&target);
+    const QImage grabbed = w.shown();
+    QCOMPARE(target, grabbed);
+    QVERIFY(allBlack(target.copy(150, 0, 30, 120)));
+    QVERIFY(allBlack(target.copy(0, 110, 180, 10)));
 }
 
 QTEST_MAIN(TestTForm9)
