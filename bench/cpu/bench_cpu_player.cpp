@@ -4,7 +4,11 @@
 // --pause-after-ms milliseconds, as a user would press it. Then it prints "paused" and
 // idles like the player until SIGTERM, which closes it through the main window.
 //
-//   bench_cpu_player --pause-after-ms MS FILE...
+//   bench_cpu_player --pause-after-ms MS [--stop-tick-when-paused] FILE...
+//
+// --stop-tick-when-paused also stops the playback controller's 100 ms tick once paused:
+// a projection of the controller being rewritten to stop its tick while paused, which
+// is not in this branch. The bench reports that figure apart, as a projection.
 //
 // Left out of main.cpp: the single-instance guard (the bench runs one player at a time in
 // its own runtime folder) and the exception-to-message-box wrapper.
@@ -33,16 +37,19 @@ int main(int argc, char *argv[])
         QIcon::setThemeName(QStringLiteral("Adwaita"));
 
     int pauseAfterMs = -1;
+    bool stopTick = false;
     QStringList arguments;
     const QStringList args = app.arguments();
     for (int i = 1; i < args.size(); ++i) {
         if (args.at(i) == QLatin1String("--pause-after-ms") && i + 1 < args.size())
             pauseAfterMs = args.at(++i).toInt();
+        else if (args.at(i) == QLatin1String("--stop-tick-when-paused"))
+            stopTick = true;
         else
             arguments.append(args.at(i));
     }
     if (pauseAfterMs < 0) {
-        std::fprintf(stderr, "usage: bench_cpu_player --pause-after-ms MS FILE...\n");
+        std::fprintf(stderr, "usage: bench_cpu_player --pause-after-ms MS [--stop-tick-when-paused] FILE...\n");
         return 2;
     }
 
@@ -55,10 +62,12 @@ int main(int argc, char *argv[])
     QObject::connect(&signalBridge, &SignalBridge::terminationRequested, form1, [form1] { form1->close(); });
     QObject::connect(form1, &TForm1::closed, &app, [] { QApplication::exit(0); });
 
-    QTimer::singleShot(pauseAfterMs, form1, [form1] {
+    QTimer::singleShot(pauseAfterMs, form1, [form1, stopTick] {
         form1->SpeedButton3->click(); // the pause button's clicked signal, as a mouse click gives
         PlaybackController *controller = form1->controller();
         const bool paused = controller && controller->status() == PlaybackController::Status::Paused;
+        if (paused && stopTick)
+            controller->stopTicking();
         std::printf("%s\n", paused ? "paused" : "not paused");
         std::fflush(stdout);
     });

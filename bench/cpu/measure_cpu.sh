@@ -10,14 +10,16 @@
 #   bench/cpu/measure_cpu.sh [SECONDS]
 # Environment: BUILD (build folder, default build), WARMUP (seconds skipped after start,
 # default 3), REPEAT (runs of each, default 3), STATES (which player states, default
-# "shown hidden paused").
+# "shown hidden paused paused-notick").
 # CPU time is utime + stime of the process (all its threads) from /proc/PID/stat, taken
 # WARMUP seconds after start and again SECONDS later; start-up is left out.
 #
 # Paused: the program pauses only on a click of its pause button, so that state runs
 # build/bench/cpu/bench_cpu_player: the same windows, graph and controller as the player
 # (app/Startup), which clicks the pause button WARMUP - 1 seconds after start and says
-# "paused"; the measurement starts a second after that.
+# "paused"; the measurement starts a second after that. paused-notick is the same with
+# the playback controller's 100 ms tick stopped once paused: a projection of the
+# controller rewrite that stops it (not in the player yet), reported apart.
 set -eu
 
 root=$(cd "$(dirname "$0")/../.." && pwd)
@@ -25,13 +27,13 @@ seconds=${1:-15}
 build=${BUILD:-build}
 warmup=${WARMUP:-3}
 repeat=${REPEAT:-3}
-states=${STATES:-shown hidden paused}
+states=${STATES:-shown hidden paused paused-notick}
 case "$build" in /*) ;; *) build="$root/$build" ;; esac
 player="$build/dist/tarnel"
 pauser="$build/bench/cpu/bench_cpu_player"
 
 [ -x "$player" ] || { echo "no player at $player (build it first)" >&2; exit 1; }
-case " $states " in *" paused "*)
+case " $states " in *" paused"*)
     [ -x "$pauser" ] || { echo "no $pauser (build the bench targets first)" >&2; exit 1; } ;;
 esac
 [ "$warmup" -ge 2 ] || { echo "WARMUP must be at least 2 s" >&2; exit 1; }
@@ -124,7 +126,7 @@ measure() {
     used=$(awk -v t="$((end - start))" -v hz="$ticks" 'BEGIN { printf "%.2f", t / hz }')
 }
 
-# run_player shown|hidden|paused
+# run_player shown|hidden|paused|paused-notick
 run_player() {
     state=$1
     prog="$work/prog"
@@ -132,7 +134,7 @@ run_player() {
     mkdir -p "$prog" "$work/runtime" "$work/home"
     chmod 700 "$work/runtime"
     cp "$player" "$prog/"
-    [ "$state" = paused ] && cp "$pauser" "$prog/"
+    case $state in paused*) cp "$pauser" "$prog/" ;; esac
     for d in jazyky zkratky koncovky ax images; do
         [ -d "$build/dist/$d" ] && cp -r "$build/dist/$d" "$prog/"
     done
@@ -140,9 +142,12 @@ run_player() {
     videt=1
     [ "$state" = hidden ] && videt=0
     printf '[NASTAVENI2]\r\nAktualizace=0\r\n[NASTAVENI9]\r\nVidet=%s\r\n' "$videt" >"$prog/nastaveni.ini"
-    if [ "$state" = paused ]; then
+    if [ "$state" = paused ] || [ "$state" = paused-notick ]; then
+        extra=
+        [ "$state" = paused-notick ] && extra=--stop-tick-when-paused
         READY=paused measure "tarnel-$state" env HOME="$work/home" XDG_RUNTIME_DIR="$work/runtime" \
-            QT_QPA_PLATFORM=offscreen "$prog/bench_cpu_player" --pause-after-ms $(((warmup - 1) * 1000)) "$mp3"
+            QT_QPA_PLATFORM=offscreen "$prog/bench_cpu_player" --pause-after-ms $(((warmup - 1) * 1000)) \
+            $extra "$mp3"
     else
         READY= measure "tarnel-$state" env HOME="$work/home" XDG_RUNTIME_DIR="$work/runtime" \
             QT_QPA_PLATFORM=offscreen "$prog/tarnel" "$mp3"
@@ -157,13 +162,16 @@ add() { awk -v a="$1" -v b="$2" 'BEGIN { print a + b }'; }
 
 echo "measuring $seconds s after $warmup s of warm-up, $repeat run(s) each: tarnel ($states), gst-play-1.0"
 total_gst=0
-for state in $states; do eval "total_$state=0"; done
+# Variable names cannot hold "-".
+var() { echo "total_$1" | tr - _; }
+for state in $states; do eval "$(var "$state")=0"; done
 n=1
 while [ $n -le "$repeat" ]; do
     line="run $n:"
     for state in $states; do
         run_player "$state"
-        eval "total_$state=\$(add \"\$total_$state\" $used)"
+        v=$(var "$state")
+        eval "$v=\$(add \"\$$v\" $used)"
         line="$line tarnel $state ${used} s,"
     done
     run_gst_play
@@ -173,8 +181,9 @@ while [ $n -le "$repeat" ]; do
 done
 report() {
     awk -v p="$2" -v g="$total_gst" -v s="$seconds" -v r="$repeat" -v name="$1" 'BEGIN {
-        printf "tarnel %-7s %.2f s CPU in %d s (%.2f %% of one core)", name ":", p / r, s, 100 * p / r / s
-        if (name != "paused" && g > 0) printf ", ratio to gst-play-1.0 %.2f", p / g
+        printf "tarnel %-15s %.2f s CPU in %d s (%.2f %% of one core)", name ":", p / r, s, 100 * p / r / s
+        if (name !~ /^paused/ && g > 0) printf ", ratio to gst-play-1.0 %.2f", p / g
+        if (name == "paused-notick") printf " [projection: controller tick stopped]"
         printf "\n"
     }'
 }
@@ -182,5 +191,5 @@ awk -v g="$total_gst" -v s="$seconds" -v r="$repeat" 'BEGIN {
     printf "gst-play-1.0:  %.2f s CPU in %d s (%.2f %% of one core)\n", g / r, s, 100 * g / r / s
 }'
 for state in $states; do
-    eval "report $state \$total_$state"
+    eval "report $state \$$(var "$state")"
 done
