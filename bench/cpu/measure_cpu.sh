@@ -1,15 +1,25 @@
 #!/bin/sh
-# CPU cost of playing an MP3 in the player (waveform window shown, drawing 40 times a
-# second) against gst-play-1.0 playing the same file, both into a private PulseAudio
-# null sink. Not a ctest test; figures go to bench/cpu/RESULTS.md by hand.
+# CPU cost of playing an MP3 in the player against gst-play-1.0 playing the same file,
+# both into a private PulseAudio null sink, in one run: the player with the waveform
+# window shown (drawing 40 times a second), with it hidden, and paused; gst-play-1.0
+# playing. Prints each figure, the ratios player / gst-play-1.0 for shown and hidden,
+# and the paused player's share of a core. Not a ctest test; figures go to
+# bench/cpu/RESULTS.md by hand.
 #
 # README: build first (scripts/build.sh build), then run as root or any user:
 #   bench/cpu/measure_cpu.sh [SECONDS]
 # Environment: BUILD (build folder, default build), WARMUP (seconds skipped after start,
-# default 3), REPEAT (runs of each, default 3), VIS (shown | hidden: the waveform
-# window's state, default shown).
+# default 3), REPEAT (runs of each, default 3), STATES (which player states, default
+# "shown hidden paused paused-notick").
 # CPU time is utime + stime of the process (all its threads) from /proc/PID/stat, taken
 # WARMUP seconds after start and again SECONDS later; start-up is left out.
+#
+# Paused: the program pauses only on a click of its pause button, so that state runs
+# build/bench/cpu/bench_cpu_player: the same windows, graph and controller as the player
+# (app/Startup), which clicks the pause button WARMUP - 1 seconds after start and says
+# "paused"; the measurement starts a second after that. paused-notick is the same with
+# the playback controller's 100 ms tick stopped once paused: a projection of the
+# controller rewrite that stops it (not in the player yet), reported apart.
 set -eu
 
 root=$(cd "$(dirname "$0")/../.." && pwd)
@@ -17,11 +27,16 @@ seconds=${1:-15}
 build=${BUILD:-build}
 warmup=${WARMUP:-3}
 repeat=${REPEAT:-3}
-vis=${VIS:-shown}
+states=${STATES:-shown hidden paused paused-notick}
 case "$build" in /*) ;; *) build="$root/$build" ;; esac
 player="$build/dist/tarnel"
+pauser="$build/bench/cpu/bench_cpu_player"
 
 [ -x "$player" ] || { echo "no player at $player (build it first)" >&2; exit 1; }
+case " $states " in *" paused"*)
+    [ -x "$pauser" ] || { echo "no $pauser (build the bench targets first)" >&2; exit 1; } ;;
+esac
+[ "$warmup" -ge 2 ] || { echo "WARMUP must be at least 2 s" >&2; exit 1; }
 for tool in ffmpeg gst-play-1.0 pactl pulseaudio; do
     command -v "$tool" >/dev/null || { echo "missing $tool" >&2; exit 1; }
 done
@@ -58,12 +73,28 @@ playing_streams() {
 }
 
 # measure NAME COMMAND...: sets `used` to the CPU seconds of the measured interval.
+# With READY set to a line, waits (up to WARMUP + 5 s) for the command to print it and
+# starts measuring a second later.
 measure() {
     name=$1
     shift
     "$@" >"$work/$name.log" 2>&1 &
     pid=$!
     sleep "$warmup"
+    if [ -n "${READY:-}" ]; then
+        i=0
+        while ! grep -qx "$READY" "$work/$name.log" && [ $i -lt 50 ]; do
+            kill -0 "$pid" 2>/dev/null || break
+            i=$((i + 1))
+            sleep 0.1
+        done
+        if ! grep -qx "$READY" "$work/$name.log"; then
+            echo "$name never said \"$READY\"; its log:" >&2
+            cat "$work/$name.log" >&2
+            exit 1
+        fi
+        sleep 1
+    fi
     if ! kill -0 "$pid" 2>/dev/null; then
         echo "$name ended early; see its log:" >&2
         cat "$work/$name.log" >&2
@@ -95,43 +126,70 @@ measure() {
     used=$(awk -v t="$((end - start))" -v hz="$ticks" 'BEGIN { printf "%.2f", t / hz }')
 }
 
+# run_player shown|hidden|paused|paused-notick
 run_player() {
+    state=$1
     prog="$work/prog"
     rm -rf "$prog" "$work/runtime" "$work/home"
     mkdir -p "$prog" "$work/runtime" "$work/home"
     chmod 700 "$work/runtime"
     cp "$player" "$prog/"
+    case $state in paused*) cp "$pauser" "$prog/" ;; esac
     for d in jazyky zkratky koncovky ax images; do
         [ -d "$build/dist/$d" ] && cp -r "$build/dist/$d" "$prog/"
     done
-    # No update check over the network; the waveform window as asked.
+    # No update check over the network; the waveform window as asked (paused: shown).
     videt=1
-    [ "$vis" = hidden ] && videt=0
+    [ "$state" = hidden ] && videt=0
     printf '[NASTAVENI2]\r\nAktualizace=0\r\n[NASTAVENI9]\r\nVidet=%s\r\n' "$videt" >"$prog/nastaveni.ini"
-    measure tarnel env HOME="$work/home" XDG_RUNTIME_DIR="$work/runtime" QT_QPA_PLATFORM=offscreen \
-        "$prog/tarnel" "$mp3"
+    if [ "$state" = paused ] || [ "$state" = paused-notick ]; then
+        extra=
+        [ "$state" = paused-notick ] && extra=--stop-tick-when-paused
+        READY=paused measure "tarnel-$state" env HOME="$work/home" XDG_RUNTIME_DIR="$work/runtime" \
+            QT_QPA_PLATFORM=offscreen "$prog/bench_cpu_player" --pause-after-ms $(((warmup - 1) * 1000)) \
+            $extra "$mp3"
+    else
+        READY= measure "tarnel-$state" env HOME="$work/home" XDG_RUNTIME_DIR="$work/runtime" \
+            QT_QPA_PLATFORM=offscreen "$prog/tarnel" "$mp3"
+    fi
 }
 
 run_gst_play() {
-    measure gst-play env HOME="$work/home" gst-play-1.0 --no-interactive -q "$mp3"
+    READY= measure gst-play env HOME="$work/home" gst-play-1.0 --no-interactive -q "$mp3"
 }
 
-echo "measuring $seconds s after $warmup s of warm-up, $repeat run(s) each, waveform window $vis"
-total_player=0
+add() { awk -v a="$1" -v b="$2" 'BEGIN { print a + b }'; }
+
+echo "measuring $seconds s after $warmup s of warm-up, $repeat run(s) each: tarnel ($states), gst-play-1.0"
 total_gst=0
+# Variable names cannot hold "-".
+var() { echo "total_$1" | tr - _; }
+for state in $states; do eval "$(var "$state")=0"; done
 n=1
 while [ $n -le "$repeat" ]; do
-    run_player
-    p=$used
+    line="run $n:"
+    for state in $states; do
+        run_player "$state"
+        v=$(var "$state")
+        eval "$v=\$(add \"\$$v\" $used)"
+        line="$line tarnel $state ${used} s,"
+    done
     run_gst_play
-    g=$used
-    echo "run $n: tarnel ${p} s CPU, gst-play-1.0 ${g} s CPU"
-    total_player=$(awk -v a="$total_player" -v b="$p" 'BEGIN { print a + b }')
-    total_gst=$(awk -v a="$total_gst" -v b="$g" 'BEGIN { print a + b }')
+    total_gst=$(add "$total_gst" "$used")
+    echo "$line gst-play-1.0 ${used} s CPU"
     n=$((n + 1))
 done
-awk -v p="$total_player" -v g="$total_gst" -v s="$seconds" -v r="$repeat" 'BEGIN {
-    printf "tarnel:       %.2f s CPU in %d s (%.1f %% of one core)\n", p / r, s, 100 * p / r / s
-    printf "gst-play-1.0: %.2f s CPU in %d s (%.1f %% of one core)\n", g / r, s, 100 * g / r / s
-    if (g > 0) printf "ratio tarnel / gst-play-1.0: %.2f\n", p / g
+report() {
+    awk -v p="$2" -v g="$total_gst" -v s="$seconds" -v r="$repeat" -v name="$1" 'BEGIN {
+        printf "tarnel %-15s %.2f s CPU in %d s (%.2f %% of one core)", name ":", p / r, s, 100 * p / r / s
+        if (name !~ /^paused/ && g > 0) printf ", ratio to gst-play-1.0 %.2f", p / g
+        if (name == "paused-notick") printf " [projection: controller tick stopped]"
+        printf "\n"
+    }'
+}
+awk -v g="$total_gst" -v s="$seconds" -v r="$repeat" 'BEGIN {
+    printf "gst-play-1.0:  %.2f s CPU in %d s (%.2f %% of one core)\n", g / r, s, 100 * g / r / s
 }'
+for state in $states; do
+    eval "report $state \$$(var "$state")"
+done

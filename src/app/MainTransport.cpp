@@ -33,6 +33,7 @@ void TForm1::attachPlayback(PlaybackController &controller, MediaGraph &graph)
     connect(SpeedButton5, &QToolButton::clicked, &controller, &PlaybackController::addFiles);
 
     connect(&controller, &PlaybackController::statusTextChanged, Label2, &QLabel::setText);
+    connect(&controller, &PlaybackController::statusTextChanged, this, [this] { updateTrayAnimation(); });
     connect(&controller, &PlaybackController::titleChanged, this, &TForm1::setTitleText);
     connect(&controller, &PlaybackController::timeTextChanged, Label1, &QLabel::setText);
     connect(&controller, &PlaybackController::showElapsedChanged, this, [this](bool on) { showElapsed_ = on; });
@@ -97,12 +98,31 @@ void TForm1::setUpTray()
     });
     trayTimer_ = new QTimer(this);
     trayTimer_->setInterval(500);
+    trayTimer_->setTimerType(Qt::CoarseTimer);
     connect(trayTimer_, &QTimer::timeout, this, [this, frames] {
         trayFrame_ = (trayFrame_ + 1) % frames.size();
         CoolTrayIcon1->setIcon(frames.at(trayFrame_));
     });
-    trayTimer_->start();
     CoolTrayIcon1->show();
+    updateTrayAnimation();
+}
+
+bool TForm1::trayAnimating() const
+{
+    return trayTimer_ && trayTimer_->isActive();
+}
+
+void TForm1::updateTrayAnimation()
+{
+    if (!trayTimer_)
+        return; // no tray on this desktop: nothing to animate
+    // A still icon while nothing plays (stopped, paused): its picture cannot change.
+    const bool wanted = CoolTrayIcon1 && CoolTrayIcon1->isVisible() && controller_
+        && controller_->status() == PlaybackController::Status::Playing;
+    if (wanted && !trayTimer_->isActive())
+        trayTimer_->start();
+    else if (!wanted)
+        trayTimer_->stop();
 }
 
 void TForm1::Minimalizovat1Click()

@@ -63,7 +63,7 @@ TForm1::TForm1(const QString &programDir, Dialogs &dialogs, const ImageList &ima
     SpeedButton2 = button("SpeedButton2", 80);
     SpeedButton5 = button("SpeedButton5", 112);
 
-    DSTrackBar1 = new QSlider(Qt::Horizontal, this);
+    DSTrackBar1 = new SeekSlider(Qt::Horizontal, this);
     DSTrackBar1->setObjectName(QStringLiteral("DSTrackBar1"));
     DSTrackBar1->setGeometry(0, 117, 217, 36);
     DSTrackBar1->setRange(0, 0);
@@ -74,6 +74,7 @@ TForm1::TForm1(const QString &programDir, Dialogs &dialogs, const ImageList &ima
     Timer1 = new QTimer(this);
     Timer1->setObjectName(QStringLiteral("Timer1"));
     Timer1->setInterval(200);
+    Timer1->setTimerType(Qt::CoarseTimer); // a marquee step may come 10 ms late
     connect(Timer1, &QTimer::timeout, this, &TForm1::RotateTitle);
 
     FormCreate();
@@ -103,7 +104,7 @@ void TForm1::FormCreate()
     SpeedButton3->setIcon(images_.icon(5));
     SpeedButton2->setIcon(images_.icon(4));
     SpeedButton5->setIcon(images_.icon(7));
-    Timer1->start();
+    updateMarquee(); // started by a title too wide for the window
 }
 
 void TForm1::loadStoredPlaylist()
@@ -203,14 +204,52 @@ void TForm1::receiveHandOff(const QByteArray &pathBytes)
 void TForm1::setTitleText(const QString &text)
 {
     Label3->setText(text);
+    updateMarquee();
+}
+
+bool TForm1::titleNeedsScrolling() const
+{
+    const QString text = Label3->text();
+    return text.size() >= 2 && QFontMetrics(Label3->font()).horizontalAdvance(text) >= width();
 }
 
 void TForm1::RotateTitle()
 {
-    const QString text = Label3->text();
-    if (text.size() < 2 || QFontMetrics(Label3->font()).horizontalAdvance(text) < width())
+    if (!titleNeedsScrolling())
         return;
+    const QString text = Label3->text();
     Label3->setText(text.mid(1) + text.left(1));
+}
+
+void TForm1::updateMarquee()
+{
+    if (!Timer1 || !Label3)
+        return; // a font change while the constructor still builds the window
+    // Rotating keeps the title's characters, so its width stays what it was.
+    const bool wanted = isVisible() && !isMinimized() && titleNeedsScrolling();
+    if (wanted && !Timer1->isActive())
+        Timer1->start();
+    else if (!wanted)
+        Timer1->stop();
+}
+
+void TForm1::showEvent(QShowEvent *event)
+{
+    ToolWindow::showEvent(event);
+    updateMarquee();
+}
+
+void TForm1::hideEvent(QHideEvent *event)
+{
+    ToolWindow::hideEvent(event);
+    updateMarquee();
+}
+
+void TForm1::changeEvent(QEvent *event)
+{
+    ToolWindow::changeEvent(event);
+    if (event->type() == QEvent::WindowStateChange || event->type() == QEvent::FontChange)
+        updateMarquee();
 }
 
 void TForm1::contextMenuEvent(QContextMenuEvent *event)

@@ -5,6 +5,7 @@
 #include "settings/LineTable.h"
 #include "ui/BarPopupMenu.h"
 #include "ui/MainWindowLink.h"
+#include "ui/SeekSlider.h"
 #include "ui/ToolWindow.h"
 
 #include <QMap>
@@ -77,6 +78,10 @@ public:
     // Title line marquee step (Timer1).
     void RotateTitle();
     void setTitleText(const QString &text);
+    // Whether the title is too wide to stand still (the marquee has something to move).
+    bool titleNeedsScrolling() const;
+    // Whether the tray animation runs now.
+    bool trayAnimating() const;
 
     QAction *menuItem(const QString &objectName) const;
     const QList<WindowId> &registeredOrder() const { return creationOrder_; }
@@ -91,7 +96,7 @@ public:
     QToolButton *SpeedButton3 = nullptr;
     QToolButton *SpeedButton4 = nullptr;
     QToolButton *SpeedButton5 = nullptr;
-    QSlider *DSTrackBar1 = nullptr;
+    SeekSlider *DSTrackBar1 = nullptr;
     ClickDragBar *ProgressBar1 = nullptr;
     QTimer *Timer1 = nullptr;
     QSystemTrayIcon *CoolTrayIcon1 = nullptr;
@@ -102,6 +107,9 @@ Q_SIGNALS:
 
 protected:
     void contextMenuEvent(QContextMenuEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+    void hideEvent(QHideEvent *event) override;
+    void changeEvent(QEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
@@ -114,6 +122,10 @@ private:
     void readSettings(const IniFile &ini);
     void writeOwnSettings(IniFile &ini) const;
     void setUpTray();
+    // Timer1 runs only while the window is seen and the title has somewhere to move.
+    void updateMarquee();
+    // The tray animation runs only while the tray icon is shown and something plays.
+    void updateTrayAnimation();
 
     QString programDir_;
     Dialogs &dialogs_;

@@ -58,6 +58,13 @@ public:
     // Milliseconds between blocks (at least 1).
     int visualInterval() const { return timer_.interval(); }
     void setVisualInterval(int ms);
+    // Held: no block is emitted and the timer does not run (no wakeups), but unlike
+    // turning the tap off the store is kept and keeps filling, so releasing it while
+    // sound plays brings the picture back on the next tick. For a window nobody sees.
+    bool visualHeld() const { return visualHeld_; }
+    void setVisualHeld(bool held);
+    // Whether the block timer runs now (playing, enabled, not held).
+    bool visualTimerActive() const { return timer_.isActive(); }
 
     // For the media graph. A new bin for each new playbin (floating reference).
     GstElement *createBin();
@@ -89,6 +96,7 @@ private:
     GstElement *pipeline_ = nullptr; // not owned
     bool playing_ = false;
     std::atomic<bool> visualEnabled_{false};
+    bool visualHeld_ = false; // GUI thread only
 
     std::mutex mutex_;
     PcmHistory history_;   // guarded

@@ -10,6 +10,7 @@
 #include "ui/Placement.h"
 
 #include <QActionGroup>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QVBoxLayout>
 
@@ -22,11 +23,59 @@ PaintArea::PaintArea(QWidget *parent)
     setAttribute(Qt::WA_OpaquePaintEvent);
 }
 
-void PaintArea::paintEvent(QPaintEvent *)
+void PaintArea::paintEvent(QPaintEvent *event)
 {
+    if (copyToBackingStore(event->region()))
+        return;
     QPainter p(this);
     if (paintHandler)
         paintHandler(p);
+}
+
+bool PaintArea::copyToBackingStore(const QRegion &region)
+{
+    if (!picture || picture->isNull() || picture->format() != QImage::Format_RGB32)
+        return false;
+    // During a paint event the widget is redirected to what it is painted into.
+    QPoint offset;
+    QPaintDevice *device = redirected(&offset);
+    if (!device || device->devType() != QInternal::Image)
+        return false;
+    auto *target = static_cast<QImage *>(device);
+    switch (target->format()) {
+    case QImage::Format_RGB32:
+    case QImage::Format_ARGB32:
+    case QImage::Format_ARGB32_Premultiplied:
+        break; // one 0xAARRGGBB word per pixel; every pixel of ours is opaque
+    default:
+        return false;
+    }
+    if (target->devicePixelRatio() != 1.0)
+        return false;
+    // Our pixel (x, y) is the target's (x, y) - offset.
+    const QRect targetArea = QRect(QPoint(0, 0), target->size()).translated(offset);
+    const QRect pictureArea = picture->rect();
+    const qsizetype targetStep = target->bytesPerLine() / qsizetype(sizeof(QRgb));
+    QRgb *const base = reinterpret_cast<QRgb *>(target->bits());
+    for (const QRect &r : region) {
+        const QRect area = r & rect() & targetArea;
+        for (int y = area.top(); y <= area.bottom(); ++y) {
+            QRgb *row = base + qsizetype(y - offset.y()) * targetStep - offset.x();
+            // The picture's columns on this line (none below it), then black to the end.
+            const int from = area.left();
+            const int to = area.right() + 1;
+            int x = from;
+            if (y <= pictureArea.bottom()) {
+                const int end = std::clamp(pictureArea.right() + 1, from, to);
+                const auto *src = reinterpret_cast<const QRgb *>(picture->constScanLine(y));
+                std::copy(src + from, src + end, row + from);
+                x = end;
+            }
+            std::fill(row + x, row + to, WaveformPicture::Background);
+        }
+    }
+    ++directCopies_;
+    return true;
 }
 
 TForm9::TForm9(MainWindowLink &main, MediaGraph &graph, int volumePosition, bool updateFound,
@@ -42,6 +91,7 @@ TForm9::TForm9(MainWindowLink &main, MediaGraph &graph, int volumePosition, bool
     PaintBox1 = new PaintArea(this);
     PaintBox1->setObjectName(QStringLiteral("PaintBox1"));
     PaintBox1->paintHandler = [this](QPainter &p) { PaintBox1Paint(p); };
+    PaintBox1->picture = &picture_.image();
     layout_->addWidget(PaintBox1);
 
     BcBarPopupMenu1 = new BarPopupMenu(this);
@@ -89,8 +139,10 @@ TForm9::TForm9(MainWindowLink &main, MediaGraph &graph, int volumePosition, bool
 TForm9::~TForm9()
 {
     // FormDestroy: the picture goes with us; the graph stops keeping audio for nobody.
-    if (tap_)
+    if (tap_) {
+        tap_->setVisualHeld(false);
         tap_->setVisualEnabled(false);
+    }
 }
 
 void TForm9::FormCreate(int volumePosition, bool updateFound, const std::function<void()> &playAction)
@@ -133,15 +185,17 @@ void TForm9::None1Click(int tag)
     setTapPace();
 }
 
+bool TForm9::waveformSeen() const
+{
+    return isVisible() && visualMode_ == 1;
+}
+
 void TForm9::setTapPace()
 {
     if (!tap_)
         return;
-    const int interval = isVisible() && visualMode_ == 1 ? VisualInterval : IdleVisualInterval;
-    // Setting the interval restarts the tap's timer: only on a change, or a steady
-    // re-setting would hold the next block back.
-    if (tap_->visualInterval() != interval)
-        tap_->setVisualInterval(interval);
+    // Nobody sees the line: no blocks at all (the tap's timer stops, its store is kept).
+    tap_->setVisualHeld(!waveformSeen());
 }
 
 void TForm9::BcBarPopupMenu1Popup()
@@ -181,7 +235,10 @@ void TForm9::drawLine(const TDCWaveform::Row *data, int count)
     const int width = std::min({picture_.size().width(), count, TDCWaveform::MaxPoints});
     picture_.drawPoints(data[0], width);
     pendingCount_ = -1;
-    PaintBox1->update(); // PaintBox1Paint copies the whole picture in one drawImage
+    // PaintBox1Paint copies the whole picture in one drawImage. Painted at once rather
+    // than through a posted update request: the block's tick has woken the event loop
+    // already, and a posted request would wake it a second time 40 times a second.
+    PaintBox1->repaint();
 }
 
 void TForm9::FilterGraph1DVDCurrentHMSFTime(int hours, int minutes, int seconds, int)
@@ -203,6 +260,8 @@ void TForm9::PaintBox1Paint(QPainter &painter)
     const QImage &image = picture_.image();
     if (!image.isNull())
         painter.drawImage(0, 0, image);
+    if (image.size() == PaintBox1->size())
+        return; // the usual case: the picture covers the area
     // Until the next block resizes the picture, the area it does not cover is black.
     const QRegion uncovered = QRegion(PaintBox1->rect()) - QRegion(image.rect());
     for (const QRect &r : uncovered)

@@ -4,13 +4,12 @@
 // the stored volume on the media graph and starts playback. It also relays the DVD
 // playing time to the main window's time label.
 //
-// Cost: while nobody sees the waveform (window hidden, or mode 0) the tap slows to one
-// block a second and a hidden window draws nothing: it only reduces the block to its
-// points, and draws the newest ones when it is shown. The tap stays enabled, so its
-// store of recent audio stays filled and the first block after showing (or choosing
-// WaveForm) comes on the next 25 ms tick. Disabling it saves no measurable CPU more
-// (bench/cpu/RESULTS.md) but empties the store, and the first block after showing then
-// waits until audio stored since is being heard.
+// Cost: while nobody sees the waveform (window hidden, or mode 0) nothing is timed or
+// drawn: the window holds the tap (AudioTap::setVisualHeld), whose timer then stops and
+// asks the pipeline nothing. The tap stays enabled, so its store of recent audio stays
+// filled, and the first block after showing (or choosing WaveForm) comes on the next
+// 25 ms tick. Turning the tap off instead would empty the store, and the first block
+// after showing would wait until audio stored since is being heard.
 //
 // Threads: GUI thread only (the tap emits its blocks there).
 #include "playback/AudioTap.h"
@@ -30,15 +29,27 @@ class MediaGraph;
 class QAction;
 class QVBoxLayout;
 
-// The paint area: paints through the window's handler, every pixel opaque.
+// The paint area: paints through the window's handler, every pixel opaque. When the
+// window only shows a picture (the waveform, 40 times a second), the picture is copied
+// straight into the window's backing store where that is a 32-bit image at scale 1 (the
+// raster backing stores of X11 and offscreen): no painter is set up for it, which cost
+// more than the copy. Anywhere else (grab, print, other formats) the handler paints.
 class PaintArea : public QWidget {
     Q_OBJECT
 public:
     explicit PaintArea(QWidget *parent);
     std::function<void(QPainter &)> paintHandler;
+    // The picture to copy at (0, 0); the rest of the area is black. Null: the handler only.
+    const QImage *picture = nullptr;
+    // Paint events served by the copy (tests).
+    int directCopies() const { return directCopies_; }
 
 protected:
     void paintEvent(QPaintEvent *event) override;
+
+private:
+    bool copyToBackingStore(const QRegion &region);
+    int directCopies_ = 0;
 };
 
 class TForm9 : public ToolWindow, public StoredWindow {
@@ -56,9 +67,9 @@ public:
     // start-up code.
     void setDvdTimeHandler(std::function<void(const QString &)> handler) { dvdTimeHandler_ = std::move(handler); }
 
-    // The tap's pace while the waveform is seen, and while it is not.
+    // The tap's pace while the waveform is seen (40 blocks a second); while it is not,
+    // the tap is held and delivers nothing.
     static constexpr int VisualInterval = 25;
-    static constexpr int IdleVisualInterval = 1000;
 
     // 0 none, 1 waveform.
     int VisualMode() const { return visualMode_; }
@@ -92,6 +103,7 @@ private:
     void PaintBox1Paint(QPainter &painter);
     void drawLine(const TDCWaveform::Row *data, int count);
     void setTapPace();
+    bool waveformSeen() const;
 
     MainWindowLink &main_;
     MediaGraph &graph_;

@@ -287,17 +287,32 @@ void StartupTest::titleMarquee()
     ProgramDirFixture dir;
     Run run(dir);
     TForm1 &m = run.main();
+    QVERIFY(m.isVisible());
+    QVERIFY(!m.Timer1->isActive()); // no title yet: nothing to move, nothing timed
     m.setTitleText(QStringLiteral("short"));
+    QVERIFY(!m.Timer1->isActive()); // it fits: the marquee stands still and is not timed
     m.RotateTitle();
     QCOMPARE(m.Label3->text(), QStringLiteral("short"));
     const QString longTitle = QStringLiteral("A title much too long to fit in the narrow main window strip");
     m.setTitleText(longTitle);
+    QVERIFY(m.Timer1->isActive());
+    // Nobody sees it while the window is hidden (in the tray): not timed then either.
+    m.hide();
+    QVERIFY(!m.Timer1->isActive());
+    m.show();
+    QVERIFY(m.Timer1->isActive());
     m.RotateTitle();
     QCOMPARE(m.Label3->text(), longTitle.mid(1) + longTitle.left(1));
     for (int i = 1; i < longTitle.size(); ++i)
         m.RotateTitle();
     QCOMPARE(m.Label3->text(), longTitle);
     QCOMPARE(m.Timer1->interval(), 200);
+    QVERIFY(m.Timer1->isActive());
+    m.setTitleText(QStringLiteral("short again"));
+    QVERIFY(!m.Timer1->isActive());
+    // No tray offscreen: no tray animation timed either.
+    QVERIFY(!m.trayIcon());
+    QVERIFY(!m.trayAnimating());
 }
 
 QTEST_MAIN(StartupTest)

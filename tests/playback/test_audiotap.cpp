@@ -32,6 +32,7 @@ private Q_SLOTS:
     void defaults();
     void blocksFollowTheSoundBeingHeard();
     void disabledTapEmitsNothing();
+    void heldTapAsksForNothingAndKeepsItsStore();
 
 private:
     QTemporaryDir dir_;
@@ -146,6 +147,32 @@ void TestAudioTap::disabledTapEmitsNothing()
     tap->setVisualEnabled(true);
     QVERIFY(blocks.wait(300));
     tap->setVisualEnabled(false);
+    blocks.clear();
+    QTest::qWait(200);
+    QCOMPARE(blocks.count(), 0);
+}
+
+void TestAudioTap::heldTapAsksForNothingAndKeepsItsStore()
+{
+    GstMediaGraph graph;
+    AudioTap *tap = graph.audioTap();
+    QSignalSpy blocks(tap, &AudioTap::visualData);
+    tap->setVisualEnabled(true);
+    tap->setVisualInterval(25);
+    tap->setVisualHeld(true);
+    graph.renderFile(twoTones_);
+    graph.run();
+    QTest::qWait(400);
+    QCOMPARE(blocks.count(), 0); // held while playing: nothing emitted
+    QVERIFY(tap->isPlaying());
+    QVERIFY(!tap->visualTimerActive()); // and no timer waking the event loop
+    // Released, the picture comes on the next tick: the store was kept and kept filling
+    // (emptied, the first block would wait for the decoder's lead, more than a second).
+    tap->setVisualHeld(false);
+    QVERIFY(tap->visualTimerActive());
+    QVERIFY(blocks.wait(300));
+    tap->setVisualHeld(true);
+    QVERIFY(!tap->visualTimerActive());
     blocks.clear();
     QTest::qWait(200);
     QCOMPARE(blocks.count(), 0);

@@ -72,6 +72,7 @@ private Q_SLOTS:
     void transportButtons();
     void volumeSliderPixels();
     void seekBarReleaseSeeks();
+    void seekBarRepaintsOnlyWhenTheHandleMoves();
     void timeLabelClickToggles();
     void videoExtensionShowsVideoWindow();
 };
@@ -244,6 +245,31 @@ void PlaylistWindowTest::seekBarReleaseSeeks()
     app.graph.clearCalls();
     bar->setSliderDown(false);
     QCOMPARE(app.graph.calls(), QStringList{"seekMs(150000)"});
+}
+
+void PlaylistWindowTest::seekBarRepaintsOnlyWhenTheHandleMoves()
+{
+    App app({"/a.mp3"});
+    app.graph.setDuration(600000); // ten minutes: 6000 tenths on a bar about 200 pixels wide
+    app.graph.setPosition(0);
+    app.startup->controller().tick();
+    SeekSlider *bar = app.main().DSTrackBar1;
+    QCOMPARE(bar->maximum(), 6000);
+    bar->grab(); // painted once, as on screen
+    const QRect handle = bar->handleRect();
+    const int repaints = bar->valueRepaints();
+    // A tenth of a second at a time: the handle stays on its pixel for a while.
+    app.graph.setPosition(100);
+    app.startup->controller().tick();
+    QCOMPARE(bar->value(), 1);
+    QCOMPARE(bar->handleRect(), handle);
+    QCOMPARE(bar->valueRepaints(), repaints); // unchanged on screen: not repainted
+    // Far enough on, the handle moves and the bar is repainted.
+    app.graph.setPosition(300000);
+    app.startup->controller().tick();
+    QCOMPARE(bar->value(), 3000);
+    QVERIFY(bar->handleRect() != handle);
+    QCOMPARE(bar->valueRepaints(), repaints + 1);
 }
 
 void PlaylistWindowTest::timeLabelClickToggles()

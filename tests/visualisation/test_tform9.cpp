@@ -92,7 +92,8 @@ private Q_SLOTS:
     void ignoredBlocksKeepThePicture();
     void dvdTimeReachesTheLabel_data();
     void dvdTimeReachesTheLabel();
-    void tapSlowsWhileNobodySeesTheWaveform();
+    void tapIsHeldWhileNobodySeesTheWaveform();
+    void copyIntoAnImageMatchesThePainter();
 };
 
 void TestTForm9::creation_data()
@@ -360,13 +361,14 @@ void TestTForm9::dvdTimeReachesTheLabel()
     QCOMPARE(label.text(), text);
 }
 
-void TestTForm9::tapSlowsWhileNobodySeesTheWaveform()
+void TestTForm9::tapIsHeldWhileNobodySeesTheWaveform()
 {
     FakeMainLink main;
     TapGraph graph;
     QPointer<AudioTap> tap(&graph.tap);
     auto form = std::make_unique<TForm9>(main, graph, 5000, true, std::function<void()>());
     QVERIFY(graph.tap.visualEnabled());
+    QVERIFY(!graph.tap.visualHeld());
     QCOMPARE(graph.tap.visualInterval(), 25);
     // The window takes its blocks from the tap's signal.
     const auto samples = sineBlock(AudioTap::WindowFrames, 2, 440.0, 44100, 0.5);
@@ -374,21 +376,23 @@ void TestTForm9::tapSlowsWhileNobodySeesTheWaveform()
                                 BlockFormat{44100, 2, 16, false});
     QCOMPARE(greenColumns(form->picture()), form->paintAreaSize().width());
 
-    // Not seen: one block a second, and the tap stays enabled so its store stays filled.
+    // Not seen: held, so no block is asked for; the tap stays enabled so its store stays
+    // filled, and the pace stays 25 ms for when it is seen again.
     form->None1->trigger();
-    QCOMPARE(graph.tap.visualInterval(), 1000);
+    QVERIFY(graph.tap.visualHeld());
     form->WaveForm1->trigger();
-    QCOMPARE(graph.tap.visualInterval(), 25);
+    QVERIFY(!graph.tap.visualHeld());
     main.performToggle(WindowId::Visualisation);
-    QCOMPARE(graph.tap.visualInterval(), 1000);
+    QVERIFY(graph.tap.visualHeld());
     form->None1->trigger();
     form->WaveForm1->trigger();
-    QCOMPARE(graph.tap.visualInterval(), 1000); // still hidden
+    QVERIFY(graph.tap.visualHeld()); // still hidden
     QVERIFY(graph.tap.visualEnabled());
-    main.performToggle(WindowId::Visualisation);
     QCOMPARE(graph.tap.visualInterval(), 25);
+    main.performToggle(WindowId::Visualisation);
+    QVERIFY(!graph.tap.visualHeld());
 
-    // Hidden from the start: slow from the start.
+    // Hidden from the start: held from the start.
     {
         FakeMainLink hiddenMain;
         hiddenMain.writeSettings("[NASTAVENI9]\r\nVidet=0\r\n");
@@ -396,11 +400,47 @@ void TestTForm9::tapSlowsWhileNobodySeesTheWaveform()
         TForm9 hidden(hiddenMain, hiddenGraph, 5000, true, {});
         QVERIFY(!hidden.isVisible());
         QVERIFY(hiddenGraph.tap.visualEnabled());
-        QCOMPARE(hiddenGraph.tap.visualInterval(), 1000);
+        QVERIFY(hiddenGraph.tap.visualHeld());
     }
 
     form.reset();
     QVERIFY(!graph.tap.visualEnabled());
+    QVERIFY(!graph.tap.visualHeld());
+}
+
+void TestTForm9::copyIntoAnImageMatchesThePainter()
+{
+    Window w;
+    w.setPaintSize(QSize(150, 110));
+    w.feedSine();
+    const QImage painted = w.shown(); // grab: a pixmap, painted by the handler
+    QCOMPARE(greenColumns(painted), 150);
+    for (QImage::Format format : {QImage::Format_RGB32, QImage::Format_ARGB32_Premultiplied}) {
+        // Rendered into an image (as into a raster backing store), at an offset: the
+        // picture is copied, every pixel of the area written, nothing around it.
+        QImage target(200, 160, format);
+        target.fill(Qt::red);
+        const int before = w.form->PaintBox1->directCopies();
+        w.form->PaintBox1->render(&target, QPoint(20, 30));
+        QCOMPARE(w.form->PaintBox1->directCopies(), before + 1);
+        const QImage rgb = target.convertToFormat(QImage::Format_RGB32);
+        QCOMPARE(rgb.copy(20, 30, 150, 110), painted);
+        QCOMPARE(rgb.pixel(19, 30), QColor(Qt::red).rgb());
+        QCOMPARE(rgb.pixel(170, 30), QColor(Qt::red).rgb());
+        QCOMPARE(rgb.pixel(20, 29), QColor(Qt::red).rgb());
+        QCOMPARE(rgb.pixel(20, 140), QColor(Qt::red).rgb());
+    }
+    // Larger than the picture until the next block: the rest is black, both ways.
+    w.setPaintSize(QSize(180, 120));
+    QTRY_COMPARE(w.form->PaintBox1->size(), QSize(180, 120)); // once the layout has run
+    QCOMPARE(w.form->picture().size(), QSize(150, 110));
+    QImage target(180, 120, QImage::Format_RGB32);
+    target.fill(Qt::red);
+    w.form->PaintBox1->render(&target);
+    const QImage grabbed = w.shown();
+    QCOMPARE(target, grabbed);
+    QVERIFY(allBlack(target.copy(150, 0, 30, 120)));
+    QVERIFY(allBlack(target.copy(0, 110, 180, 10)));
 }
 
 QTEST_MAIN(TestTForm9)

@@ -133,18 +133,23 @@ void TestTForm9Playback::toneReachesThePicture()
     QVERIFY2(std::abs(top - 30) <= 2 && std::abs(bottom - 89) <= 2,
              qPrintable(QStringLiteral("%1..%2").arg(top).arg(bottom)));
 
-    // Hidden, the tap slows down but keeps its store filled and the window draws nothing;
-    // shown again, the next block comes at once and draws the line.
+    // Hidden, the tap is held: no block while playing, but its store stays filled; shown
+    // again, the next tick (25 ms) brings a block, and the line is drawn.
     main.performToggle(WindowId::Visualisation);
     QVERIFY(!form->isVisible());
-    QCOMPARE(tap->visualInterval(), TForm9::IdleVisualInterval);
+    QVERIFY(tap->visualHeld());
+    QVERIFY(tap->visualEnabled());
     const qint64 hiddenPicture = form->picture().cacheKey();
     graph.run();
-    std::size_t atHide = blocks.size();
-    QTRY_VERIFY_WITH_TIMEOUT(blocks.size() > atHide, 3000);
+    const std::size_t atHide = blocks.size();
+    QTest::qWait(1500);
+    QCOMPARE(blocks.size(), atHide); // nothing asked for while nobody sees it
+    QVERIFY(!tap->visualTimerActive());
     QCOMPARE(form->picture().cacheKey(), hiddenPicture);
     main.performToggle(WindowId::Visualisation);
+    QVERIFY(!tap->visualHeld());
     QCOMPARE(tap->visualInterval(), 25);
+    QVERIFY(tap->visualTimerActive());
     const std::size_t atShow = blocks.size();
     // The next tick, 25 ms on; the bound is generous for a loaded machine.
     QTRY_VERIFY_WITH_TIMEOUT(blocks.size() > atShow, 400);

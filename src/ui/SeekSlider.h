@@ -1,0 +1,28 @@
+#pragma once
+// The main window's seek bar: a QSlider that repaints on a value change only when the
+// handle moves by at least a pixel. The playback tick sets the position every 100 ms in
+// tenths of a second; on a bar 217 pixels wide a song of a few minutes moves the handle
+// a pixel every second or so, and repainting the unchanged bar in between is waste.
+//
+// Threads: GUI thread only.
+#include <QRect>
+#include <QSlider>
+
+class SeekSlider : public QSlider {
+    Q_OBJECT
+public:
+    explicit SeekSlider(Qt::Orientation orientation, QWidget *parent = nullptr);
+
+    // The handle as the style places it for the current value.
+    QRect handleRect() const;
+    // Repaints asked for by value changes (tests count them).
+    int valueRepaints() const { return valueRepaints_; }
+
+protected:
+    void sliderChange(SliderChange change) override;
+    void paintEvent(QPaintEvent *event) override;
+
+private:
+    QRect paintedHandle_; // the handle as last painted; null before the first paint
+    int valueRepaints_ = 0;
+};
