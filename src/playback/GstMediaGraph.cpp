@@ -1,6 +1,7 @@
 #include "playback/GstMediaGraph.h"
 
 #include "playback/AudioTap.h"
+#include "playback/GstInit.h"
 
 #include <gst/app/gstappsink.h>
 #include <gst/gst.h>
@@ -71,7 +72,10 @@ void GstMediaGraph::ensureInitialised()
 GstMediaGraph::GstMediaGraph(QObject *parent)
     : MediaGraph(parent)
 {
-    ensureInitialised();
+    // Neither this nor the tap needs GStreamer yet. Where the program's start worker runs
+    // gst_init, its graph waits for it before the first pipeline (GstInit.h).
+    if (!GstStartWorker::started())
+        ensureInitialised();
     tap_ = new AudioTap(this);
 }
 
