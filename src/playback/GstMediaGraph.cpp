@@ -66,6 +66,13 @@ void GstMediaGraph::ensureInitialised()
                 gst_plugin_feature_set_rank(libav, GST_RANK_MARGINAL);
             gst_object_unref(libav);
         }
+        // MP3 goes to mpg123, which loads at once: libav's decoder has the same rank in
+        // 1.22 and wins by its name, and loading libav delays the first sound by 0.1 s.
+        if (GstPluginFeature *mpg123 = gst_registry_lookup_feature(registry, "mpg123audiodec")) {
+            if (gst_plugin_feature_get_rank(mpg123) < GST_RANK_PRIMARY)
+                gst_plugin_feature_set_rank(mpg123, GST_RANK_PRIMARY);
+            gst_object_unref(mpg123);
+        }
     });
 }
 
