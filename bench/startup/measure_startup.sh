@@ -10,7 +10,8 @@
 # What it measures (times from exec, medians):
 #  (a) first window mapped, on a very first start (fresh GST_REGISTRY, HOME and XDG
 #      folders) and warm; the peer is gst-play-1.0's first sound started the same way;
-#  (b) first sound (a new stream on the null sink) for the player and for gst-play-1.0
+#  (b) first sound (the stream that plays appears on the null sink; pulsesink's short-lived
+#      format probe is left out) for the player and for gst-play-1.0
 #      playing the same MP3, warm;
 #  (c) a 10-entry and a long playlist: every window mapped, first sound, the CPU burst
 #      (utime + stime from /proc/PID/stat every 100 ms; it ends where 300 ms in a row
