@@ -3,6 +3,7 @@
 #include "app/TForm1.h"
 #include "converter/TForm7.h"
 #include "online/TForm2.h"
+#include "playback/GstInit.h"
 #include "playback/MediaGraph.h"
 #include "playback/PlaybackController.h"
 #include "playlist/PlaylistModel.h"
@@ -40,10 +41,12 @@ Startup::Startup(const QString &programDir, const QStringList &arguments, Dialog
     form8_ = std::make_unique<TForm8>(*form1_, form6_->ProgressBar1->value());
     // Created last: sets the stored volume and presses play, which starts the first
     // entry or asks for files when the playlist is empty. The press waits for the event
-    // loop, so that a dialog it opens finds the hand-off and signals already listening.
+    // loop, so that a dialog it opens finds the hand-off and signals already listening,
+    // and for GStreamer, which starts on a worker while the windows are created.
     PlaybackController *controller = controller_.get();
-    form9_ = std::make_unique<TForm9>(*form1_, graph_, form1_->ProgressBar1->value(), form1_->updateFound(),
-                                      [controller] { QTimer::singleShot(0, controller, &PlaybackController::play); });
+    form9_ = std::make_unique<TForm9>(*form1_, graph_, form1_->ProgressBar1->value(), form1_->updateFound(), [controller] {
+        GstStartWorker::whenReady(controller, [controller] { controller->play(); });
+    });
     // A DVD's playing time reaches the main window's time label through this window.
     form9_->setDvdTimeHandler([label = form1_->Label1](const QString &text) { label->setText(text); });
 }

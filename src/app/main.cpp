@@ -5,7 +5,7 @@
 #include "app/Startup.h"
 #include "app/TForm1.h"
 #include "common/ProgramDir.h"
-#include "playback/GstMediaGraph.h"
+#include "playback/GstInit.h"
 #include "ui/Dialogs.h"
 
 #include <QApplication>
@@ -57,6 +57,10 @@ int main(int argc, char *argv[])
         return 0;
     }
 
+    // GStreamer starts beside the windows (building its registry on a first start takes
+    // most of a second); only playback waits for it.
+    GstStartWorker gstStart;
+
     PlayerApplication app(argc, argv);
     app.setApplicationName(QString());
     app.setQuitOnLastWindowClosed(false);
@@ -70,8 +74,7 @@ int main(int argc, char *argv[])
     QtDialogs dialogs;
     app.dialogs = &dialogs;
 
-    GstMediaGraph::ensureInitialised();
-    GstMediaGraph graph;
+    WaitingGstMediaGraph graph;
 
     QStringList arguments;
     for (int i = 1; i < argc; ++i)
@@ -90,5 +93,7 @@ int main(int argc, char *argv[])
     });
     // Last: a second start can only hand over once everything above is in place.
     guard.listen([form1](const QByteArray &path) { form1->receiveHandOff(path); });
-    return app.exec();
+    const int code = app.exec();
+    gstStart.wait(); // before the application object goes: the worker posts to it
+    return code;
 }

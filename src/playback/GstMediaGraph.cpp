@@ -1,6 +1,7 @@
 #include "playback/GstMediaGraph.h"
 
 #include "playback/AudioTap.h"
+#include "playback/GstInit.h"
 
 #include <gst/app/gstappsink.h>
 #include <gst/gst.h>
@@ -69,13 +70,23 @@ void GstMediaGraph::ensureInitialised()
                 gst_plugin_feature_set_rank(libav, GST_RANK_MARGINAL);
             gst_object_unref(libav);
         }
+        // MP3 goes to mpg123, which loads at once: libav's decoder has the same rank in
+        // 1.22 and wins by its name, and loading libav delays the first sound by 0.1 s.
+        if (GstPluginFeature *mpg123 = gst_registry_lookup_feature(registry, "mpg123audiodec")) {
+            if (gst_plugin_feature_get_rank(mpg123) < GST_RANK_PRIMARY)
+                gst_plugin_feature_set_rank(mpg123, GST_RANK_PRIMARY);
+            gst_object_unref(mpg123);
+        }
     });
 }
 
 GstMediaGraph::GstMediaGraph(QObject *parent)
     : MediaGraph(parent)
 {
-    ensureInitialised();
+    // Neither this nor the tap needs GStreamer yet. Where the program's start worker runs
+    // gst_init, its graph waits for it before the first pipeline (GstInit.h).
+    if (!GstStartWorker::started())
+        ensureInitialised();
     tap_ = new AudioTap(this);
 }
 

@@ -77,8 +77,10 @@ public:
     // The code for a GStreamer error (domain quark and code of its GError).
     static std::uint32_t mapError(std::uint32_t domainQuark, int code, ErrorOrigin origin, bool missingPlugin);
 
-    // gst_init once per process; every constructor calls it. Also hands AIFF to libav's
-    // demuxer where installed (aiffparse 1.22 can hang loading inside decodebin).
+    // gst_init once per process; a caller while another thread runs it waits. The
+    // constructor calls it unless the program's start worker does (GstInit.h). Also
+    // hands AIFF to libav's demuxer where installed (aiffparse 1.22 can hang loading
+    // inside decodebin) and MP3 to mpg123 (it loads at once; libav takes 0.1 s).
     static void ensureInitialised();
 
     explicit GstMediaGraph(QObject *parent = nullptr);

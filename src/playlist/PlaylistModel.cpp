@@ -5,6 +5,8 @@
 
 #include <QFileInfo>
 
+#include <algorithm>
+
 PlaylistModel::PlaylistModel(QObject *parent)
     : QAbstractListModel(parent)
 {
@@ -25,12 +27,13 @@ void PlaylistModel::removeAt(int index)
 {
     if (index < 0 || index >= count())
         return;
-    const bool shown = index < display_.size();
+    const bool shown = index < shownRows();
     if (shown)
         beginRemoveRows(QModelIndex(), index, index);
     paths_.removeAt(index);
     if (shown) {
-        display_.removeAt(index);
+        names_.erase(names_.begin() + index);
+        known_.erase(known_.begin() + index);
         endRemoveRows();
     }
     Q_EMIT countChanged(count());
@@ -46,14 +49,21 @@ void PlaylistModel::move(int from, int to)
         to = n - 1;
     if (from == to)
         return;
-    const QString path = paths_.takeAt(from);
-    paths_.insert(to, path);
-    if (display_.size() == n) {
-        const QString name = display_.takeAt(from);
-        display_.insert(to, name);
-        const int first = std::min(from, to);
-        const int last = std::max(from, to);
+    paths_.move(from, to);
+    const int first = std::min(from, to);
+    const int last = std::max(from, to);
+    if (shownRows() == n) {
+        // The row goes with its path: as one remove and insert, the rows between shift by one.
+        const int middle = from < to ? first + 1 : last;
+        std::rotate(names_.begin() + first, names_.begin() + middle, names_.begin() + last + 1);
+        std::rotate(known_.begin() + first, known_.begin() + middle, known_.begin() + last + 1);
         Q_EMIT dataChanged(index(first), index(last));
+    } else if (first < shownRows()) {
+        // Paths appended since the last rebuild are not shown yet: the shown rows that
+        // now hold other paths make their names again.
+        const int lastShown = std::min(last, shownRows() - 1);
+        std::fill(known_.begin() + first, known_.begin() + lastShown + 1, false);
+        Q_EMIT dataChanged(index(first), index(lastShown));
     }
 }
 
@@ -78,26 +88,41 @@ void PlaylistModel::removeSelected(const std::vector<bool> &selected)
     // One pass, so that deleting most of a long list does not shift it row by row.
     const int n = count();
     QStringList keptPaths;
-    QStringList keptNames;
+    std::vector<QString> keptNames;
+    std::vector<bool> keptKnown;
     keptPaths.reserve(n);
-    keptNames.reserve(n);
-    const bool shown = display_.size() == n;
+    const bool shown = shownRows() == n;
+    if (shown) {
+        keptNames.reserve(static_cast<size_t>(n));
+        keptKnown.reserve(static_cast<size_t>(n));
+    }
     bool any = false;
     for (int i = 0; i < n; ++i) {
-        if (static_cast<size_t>(i) < selected.size() && selected[static_cast<size_t>(i)]) {
+        const auto at = static_cast<size_t>(i);
+        if (at < selected.size() && selected[at]) {
             any = true;
             continue;
         }
         keptPaths.append(paths_.at(i));
-        if (shown)
-            keptNames.append(display_.at(i));
+        if (shown) {
+            keptNames.push_back(std::move(names_[at]));
+            keptKnown.push_back(known_[at]);
+        }
     }
     if (!any)
         return;
     beginResetModel();
     paths_ = std::move(keptPaths);
-    if (shown)
-        display_ = std::move(keptNames);
+    if (shown) {
+        names_ = std::move(keptNames);
+        known_ = std::move(keptKnown);
+    } else {
+        // Not every path is shown yet: the rows keep their number (never more than the
+        // paths) and make their names again.
+        const auto rows = std::min(names_.size(), static_cast<size_t>(paths_.size()));
+        names_.assign(rows, QString());
+        known_.assign(rows, false);
+    }
     endResetModel();
     Q_EMIT countChanged(count());
 }
@@ -105,10 +130,8 @@ void PlaylistModel::removeSelected(const std::vector<bool> &selected)
 void PlaylistModel::zobrazit()
 {
     beginResetModel();
-    display_.clear();
-    display_.reserve(paths_.size());
-    for (const QString &p : std::as_const(paths_))
-        display_.append(cachedDisplayName(p));
+    names_.assign(static_cast<size_t>(paths_.size()), QString());
+    known_.assign(static_cast<size_t>(paths_.size()), false);
     endResetModel();
     Q_EMIT countChanged(count());
 }
@@ -117,24 +140,36 @@ void PlaylistModel::setPlayingIndex(int index)
 {
     const int old = playingIndex_;
     playingIndex_ = index;
-    if (old >= 0 && old < display_.size())
+    if (old >= 0 && old < shownRows())
         Q_EMIT dataChanged(this->index(old), this->index(old));
-    if (index >= 0 && index < display_.size())
+    if (index >= 0 && index < shownRows())
         Q_EMIT dataChanged(this->index(index), this->index(index));
     Q_EMIT playingIndexChanged(index);
 }
 
 int PlaylistModel::rowCount(const QModelIndex &parent) const
 {
-    return parent.isValid() ? 0 : static_cast<int>(display_.size());
+    return parent.isValid() ? 0 : shownRows();
+}
+
+QString PlaylistModel::displayName(int index) const
+{
+    if (index < 0 || index >= shownRows())
+        return {};
+    const auto at = static_cast<size_t>(index);
+    if (!known_[at]) {
+        names_[at] = cachedDisplayName(paths_.at(index));
+        known_[at] = true;
+    }
+    return names_[at];
 }
 
 QVariant PlaylistModel::data(const QModelIndex &index, int role) const
 {
-    if (!index.isValid() || index.row() >= display_.size())
+    if (!index.isValid() || index.row() >= shownRows())
         return {};
     if (role == Qt::DisplayRole)
-        return display_.at(index.row());
+        return displayName(index.row());
     if (role == Qt::ToolTipRole && index.row() < paths_.size())
         return paths_.at(index.row());
     return {};
@@ -151,7 +186,7 @@ QString PlaylistModel::displayNameFor(const QString &path)
     return name;
 }
 
-QString PlaylistModel::cachedDisplayName(const QString &path)
+QString PlaylistModel::cachedDisplayName(const QString &path) const
 {
     if (path_rules::upperExtensionOf(path) != QLatin1String(".MP3"))
         return path_rules::fileNameOf(path);

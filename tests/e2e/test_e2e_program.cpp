@@ -1,4 +1,6 @@
-// The built player in a temporary program directory: second instance, signals, damaged list.
+// The built player in a temporary program directory: second instance, signals, damaged
+// list, a first start that builds GStreamer's registry.
+#include "fixtures/media/MediaMaker.h"
 #include "settings/IniFile.h"
 #include "storage/ListStore.h"
 #include "support/ProgramDirFixture.h"
@@ -27,8 +29,12 @@ public:
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime_);
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        env.insert(extra_);
         return env;
     }
+
+    void setVariable(const QString &name, const QString &value) { extra_.insert(name, value); }
+    qint64 pid() const { return first_.processId(); }
 
     bool start(const QStringList &args = {})
     {
@@ -76,8 +82,19 @@ private:
     const ProgramDirFixture &dir_;
     QString runtime_;
     QString program_;
+    QProcessEnvironment extra_;
     QProcess first_;
 };
+
+// Whether the process has a stream on the sound server.
+bool playsOnSink(qint64 pid)
+{
+    QProcess pactl;
+    pactl.start(QStringLiteral("pactl"), {QStringLiteral("list"), QStringLiteral("sink-inputs")});
+    if (!pactl.waitForFinished(10000))
+        return false;
+    return pactl.readAllStandardOutput().contains("application.process.id = \"" + QByteArray::number(pid) + '"');
+}
 
 QString makeRuntimeDir(QTemporaryDir &tmp)
 {
@@ -99,6 +116,7 @@ private Q_SLOTS:
     void signalsSaveSettingsAndPlaylist_data();
     void signalsSaveSettingsAndPlaylist();
     void damagedPlaylistSurvives();
+    void firstStartWithNewRegistryPlays();
 };
 
 void EndToEndTest::secondInstanceHandsOverAndEnds()
@@ -165,6 +183,27 @@ void EndToEndTest::damagedPlaylistSurvives()
     QCOMPARE(aside.size(), 1);
     QCOMPARE(dir.readFile(aside.first()), damaged);
     QCOMPARE(dir.readFile(QStringLiteral("playlist.st3")), QByteArray::fromHex("78da030000000001"));
+}
+
+void EndToEndTest::firstStartWithNewRegistryPlays()
+{
+    if (qEnvironmentVariableIsEmpty("PULSE_SERVER"))
+        QSKIP("PULSE_SERVER is not set (start scripts/pulse-null-sink.sh)");
+    ProgramDirFixture dir;
+    QTemporaryDir runtime;
+    QTemporaryDir gst;
+    const QString tone = gst.filePath(QStringLiteral("tone.wav"));
+    QVERIFY(media_maker::writeToneWav(tone, 440.0, 20000));
+    dir.writeFile(QStringLiteral("nastaveni.ini"), "[NASTAVENI2]\r\nAktualizace=0\r\n");
+    // A registry that does not exist yet: GStreamer builds it while the windows come up,
+    // and the first entry waits for it.
+    const QString registry = gst.filePath(QStringLiteral("registry.bin"));
+    Player player(dir, makeRuntimeDir(runtime));
+    player.setVariable(QStringLiteral("GST_REGISTRY"), registry);
+    QVERIFY(player.start({tone}));
+    QTRY_VERIFY_WITH_TIMEOUT(playsOnSink(player.pid()), 30000);
+    QVERIFY(QFile::exists(registry));
+    QCOMPARE(player.terminate(), 0);
 }
 
 QTEST_GUILESS_MAIN(EndToEndTest)

@@ -28,6 +28,8 @@ private Q_SLOTS:
     void reorder();
     void deleteKeepsPlayingIndex();
     void displayNamesFollowPathOrder();
+    void namesMadeLateMatchTheirPaths_data();
+    void namesMadeLateMatchTheirPaths();
 };
 
 void PlaylistModelTest::reorder_data()
@@ -120,6 +122,93 @@ void PlaylistModelTest::displayNamesFollowPathOrder()
     song.close();
     model.zobrazit();
     QCOMPARE(model.displayName(0), QStringLiteral("Nova"));
+}
+
+void PlaylistModelTest::namesMadeLateMatchTheirPaths_data()
+{
+    // Steps: "ask R,R" asks rows for their names first; "move F T"; "drag R,R>T" moves
+    // selected rows onto T (-1: to the end); "delete R,R"; "remove R"; "append" adds a
+    // tagged MP3 without rebuilding; "rebuild" is zobrazit.
+    QTest::addColumn<QStringList>("steps");
+    QTest::newRow("moves of asked and unasked rows")
+        << QStringList{"ask 0,2,5", "move 5 1", "move 0 7", "move 3 -1", "ask 4"};
+    QTest::newRow("drag several")
+        << QStringList{"ask 1,2,6,7", "drag 1,2,7>4", "drag 0,6>-1", "ask 0,1,2,3"};
+    QTest::newRow("deletes") << QStringList{"ask 0,3,4,7", "delete 0,4", "remove 2", "ask 1", "delete 5"};
+    QTest::newRow("appends show after a rebuild")
+        << QStringList{"ask 0,1", "append", "append", "move 1 3", "remove 9", "rebuild", "move 9 0", "ask 9"};
+}
+
+void PlaylistModelTest::namesMadeLateMatchTheirPaths()
+{
+    QFETCH(QStringList, steps);
+    QTemporaryDir dir;
+    // Tagged MP3s (each its own title), one without a tag, and other formats.
+    auto tagged = [&dir](int n) {
+        const QString path = dir.filePath(QStringLiteral("song%1.mp3").arg(n));
+        QFile f(path);
+        if (f.open(QIODevice::WriteOnly)) {
+            QByteArray trailer(128, '\0');
+            trailer.replace(0, 3, "TAG");
+            const QByteArray title = "Title " + QByteArray::number(n);
+            trailer.replace(3, title.size(), title);
+            f.write(QByteArray(200, 'x') + trailer);
+        }
+        return path;
+    };
+    QStringList paths;
+    for (int i = 0; i < 10; ++i)
+        paths.append(i % 4 == 3 ? QStringLiteral("/none/clip%1.ogg").arg(i) : tagged(i));
+    QFile plain(dir.filePath(QStringLiteral("song5.mp3")));
+    QVERIFY(plain.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    plain.write(QByteArray(300, 'y'));
+    plain.close();
+
+    PlaylistModel model;
+    model.setPaths(paths);
+    int shown = model.count();
+    int appended = 100;
+    auto rows = [](const QString &list) {
+        std::vector<int> r;
+        for (const QString &n : list.split(QLatin1Char(',')))
+            r.push_back(n.toInt());
+        return r;
+    };
+    for (const QString &step : std::as_const(steps)) {
+        const QStringList w = step.split(QLatin1Char(' '));
+        if (w[0] == QLatin1String("ask")) {
+            for (int r : rows(w[1]))
+                model.displayName(r);
+        } else if (w[0] == QLatin1String("move")) {
+            model.move(w[1].toInt(), w[2].toInt());
+        } else if (w[0] == QLatin1String("drag")) {
+            const QStringList parts = w[1].split(QLatin1Char('>'));
+            std::vector<bool> sel(static_cast<size_t>(model.count()), false);
+            for (int r : rows(parts[0]))
+                sel[static_cast<size_t>(r)] = true;
+            model.moveSelected(sel, parts[1].toInt());
+        } else if (w[0] == QLatin1String("delete")) {
+            std::vector<bool> sel(static_cast<size_t>(model.count()), false);
+            for (int r : rows(w[1]))
+                sel[static_cast<size_t>(r)] = true;
+            shown -= static_cast<int>(rows(w[1]).size());
+            model.removeSelected(sel);
+        } else if (w[0] == QLatin1String("remove")) {
+            model.removeAt(w[1].toInt());
+            --shown;
+        } else if (w[0] == QLatin1String("append")) {
+            model.append(tagged(appended++));
+        } else if (w[0] == QLatin1String("rebuild")) {
+            model.zobrazit();
+            shown = model.count();
+        }
+        // Row i always shows path i, as a rebuild from the paths would show it.
+        QCOMPARE(model.rowCount(), shown);
+        for (int i = 0; i < shown; ++i) {
+            QCOMPARE(model.displayName(i), PlaylistModel::displayNameFor(model.path(i)));
+            QCOMPARE(model.data(model.index(i)).toString(), model.displayName(i));
+        }
+    }
 }
 
 QTEST_GUILESS_MAIN(PlaylistModelTest)

@@ -1,0 +1,41 @@
+#pragma once
+// GStreamer starts on a worker thread, so that the windows need not wait for it: on a
+// user's very first start gst_init builds the plug-in registry, which takes most of a
+// second. Only playback waits: the program's graph before its first pipeline, and the
+// start-up play action (whenReady).
+#include "playback/GstMediaGraph.h"
+
+#include <functional>
+#include <thread>
+
+class QObject;
+
+// One per program, created first thing in main. wait() (or the destructor) joins the
+// worker; main calls it before the application object goes, which the worker posts to.
+class GstStartWorker {
+public:
+    GstStartWorker();
+    ~GstStartWorker();
+    void wait();
+    GstStartWorker(const GstStartWorker &) = delete;
+    GstStartWorker &operator=(const GstStartWorker &) = delete;
+
+    // Any thread: whether a worker was started (GstMediaGraph then leaves gst_init to it).
+    static bool started();
+    // GUI thread: runs fn on context's thread once GStreamer is ready; queued, also when it
+    // already is (or when no worker was started and the graph initialises it itself).
+    static void whenReady(QObject *context, std::function<void()> fn);
+
+private:
+    std::thread thread_;
+};
+
+// The program's media graph: the first pipeline waits for the worker's gst_init. Every
+// call that can create the pipeline waits; the rest never touch GStreamer without one.
+class WaitingGstMediaGraph final : public GstMediaGraph {
+    Q_OBJECT
+public:
+    using GstMediaGraph::GstMediaGraph;
+    void setActive(bool active) override;
+    void renderFile(const QString &path) override;
+};
