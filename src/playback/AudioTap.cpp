@@ -206,8 +206,9 @@ GstElement *AudioTap::createBin()
     return bin;
 }
 
-void AudioTap::watchOutput(GstElement *audioOutput)
+void AudioTap::watchOutput(GstElement *audioOutput, GstElement *audioSink)
 {
+    audioSink_ = audioSink;
     if (audioOutput == nullptr)
         return;
     GstPad *pad = gst_element_get_static_pad(audioOutput, "sink");
@@ -256,7 +257,8 @@ void AudioTap::onTick()
     if (!playing_ || !visualEnabled_ || pipeline_ == nullptr)
         return;
     gint64 position = -1;
-    if (!gst_element_query_position(pipeline_, GST_FORMAT_TIME, &position) || position < 0)
+    GstElement *source = audioSink_ ? audioSink_ : pipeline_;
+    if (!gst_element_query_position(source, GST_FORMAT_TIME, &position) || position < 0)
         return;
 
     BlockFormat block;

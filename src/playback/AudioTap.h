@@ -69,8 +69,10 @@ public:
     // For the media graph. A new bin for each new playbin (floating reference).
     GstElement *createBin();
     // The audio output bin whose "sink" pad receives what passed the tap; its segment
-    // turns the pipeline position into running time.
-    void watchOutput(GstElement *audioOutput);
+    // turns the position into running time. The position is asked of audioSink, the
+    // element that plays (cheaper than asking the whole pipeline 40 times a second);
+    // null asks the pipeline.
+    void watchOutput(GstElement *audioOutput, GstElement *audioSink = nullptr);
     // The pipeline whose position tells what is heard; null detaches.
     void setPipeline(GstElement *pipeline);
     // The timer runs only while the pipeline plays.
@@ -94,6 +96,7 @@ private:
 
     QTimer timer_;
     GstElement *pipeline_ = nullptr; // not owned
+    GstElement *audioSink_ = nullptr; // not owned; inside the pipeline
     bool playing_ = false;
     std::atomic<bool> visualEnabled_{false};
     bool visualHeld_ = false; // GUI thread only

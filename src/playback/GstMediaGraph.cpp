@@ -126,6 +126,7 @@ void GstMediaGraph::createPipeline()
     }
     if (!sink)
         sink = gst_element_factory_make("autoaudiosink", nullptr);
+    audioSink_ = sink;
     gst_bin_add_many(GST_BIN(audioOut_), gain_, sink, nullptr); // the bin takes its own ref of gain_
     gst_element_link(gain_, sink);
     GstPad *gainPad = gst_element_get_static_pad(gain_, "sink");
@@ -143,7 +144,7 @@ void GstMediaGraph::createPipeline()
     gst_object_unref(bus);
 
     tap_->setPipeline(playbin_);
-    tap_->watchOutput(audioOut_);
+    tap_->watchOutput(audioOut_, audioSink_);
     applyVolume();
 }
 
@@ -160,7 +161,7 @@ void GstMediaGraph::releasePipeline()
     gst_object_unref(audioOut_);
     gst_object_unref(gain_);
     gst_object_unref(videoSink_);
-    playbin_ = audioOut_ = gain_ = videoSink_ = nullptr;
+    playbin_ = audioOut_ = gain_ = videoSink_ = audioSink_ = nullptr;
 }
 
 void GstMediaGraph::dropMedia()
@@ -348,9 +349,16 @@ std::uint32_t GstMediaGraph::durationMs() const
 {
     if (!playbin_ || !loaded_)
         return 0;
+    // The length hardly changes while a file plays (an estimate that improves, a
+    // growing file): asked of the pipeline at most once a second once it is known.
+    const auto now = std::chrono::steady_clock::now();
+    if (lastDurationMs_ > 0 && now - durationAskedAt_ < std::chrono::seconds(1))
+        return lastDurationMs_;
     gint64 duration = -1;
-    if (gst_element_query_duration(playbin_, GST_FORMAT_TIME, &duration) && duration > 0)
+    if (gst_element_query_duration(playbin_, GST_FORMAT_TIME, &duration) && duration > 0) {
         lastDurationMs_ = static_cast<std::uint32_t>(std::min<gint64>(duration / GST_MSECOND, UINT32_MAX));
+        durationAskedAt_ = now;
+    }
     return lastDurationMs_;
 }
 
@@ -363,7 +371,9 @@ std::uint32_t GstMediaGraph::positionMs() const
     if (pendingSeekMs_ >= 0)
         return static_cast<std::uint32_t>(pendingSeekMs_);
     gint64 position = -1;
-    if (!gst_element_query_position(playbin_, GST_FORMAT_TIME, &position) || position < 0)
+    // The audio sink knows what is heard; files without sound ask the pipeline.
+    const bool heard = audioSink_ && gst_element_query_position(audioSink_, GST_FORMAT_TIME, &position) && position >= 0;
+    if (!heard && (!gst_element_query_position(playbin_, GST_FORMAT_TIME, &position) || position < 0))
         return lastPositionMs_;
     const gint64 fromStart = std::max<gint64>(0, position / GST_MSECOND - startOffsetMs_);
     std::uint32_t ms = static_cast<std::uint32_t>(std::min<gint64>(fromStart, UINT32_MAX));
@@ -562,6 +572,9 @@ void GstMediaGraph::onBusMessage(GstMessage *message)
         // Posted once every sink has the new stream: the queued file takes over.
         forward = GST_MESSAGE_SRC(message) == GST_OBJECT(playbin_);
         break;
+    case GST_MESSAGE_DURATION_CHANGED:
+        forward = true;
+        break;
     default:
         break;
     }
@@ -598,6 +611,9 @@ void GstMediaGraph::handleMessage(GstMessage *message, quint64 generation)
     }
     case GST_MESSAGE_ASYNC_DONE:
         pendingSeekMs_ = -1;
+        break;
+    case GST_MESSAGE_DURATION_CHANGED:
+        lastDurationMs_ = 0; // asked again on the next call
         break;
     case GST_MESSAGE_STREAM_START:
         if (!queuedUris_.isEmpty()) {

@@ -49,6 +49,7 @@
 #include <QList>
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <mutex>
@@ -161,6 +162,7 @@ private:
     GstElement *playbin_ = nullptr;
     GstElement *audioOut_ = nullptr;   // our audio sink bin (ref held)
     GstElement *gain_ = nullptr;       // its volume element (ref held)
+    GstElement *audioSink_ = nullptr;  // its sink (owned by the bin)
     GstElement *videoSink_ = nullptr;  // appsink (ref held)
     AudioTap *tap_ = nullptr;
     int volume_ = 10000;
@@ -170,7 +172,8 @@ private:
     bool endOfStream_ = false;
     qint64 pendingSeekMs_ = -1;        // reported until the seek completes
     qint64 startOffsetMs_ = 0;         // stream time of the first frame
-    mutable std::uint32_t lastDurationMs_ = 0;
+    mutable std::uint32_t lastDurationMs_ = 0; // 0: ask again at once
+    mutable std::chrono::steady_clock::time_point durationAskedAt_;
     mutable std::uint32_t lastPositionMs_ = 0;
 
     // Bumped whenever media is dropped; forwarded messages of older media are ignored.
