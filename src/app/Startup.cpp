@@ -16,6 +16,7 @@
 #include "video/TForm3.h"
 #include "video/TForm5.h"
 #include "visualisation/TForm9.h"
+#include "volume/PulseMixer.h"
 #include "volume/TForm8.h"
 
 Startup::Startup(const QString &programDir, const QStringList &arguments, Dialogs &dialogs, MediaGraph &graph)
@@ -39,6 +40,9 @@ Startup::Startup(const QString &programDir, const QStringList &arguments, Dialog
     form6_ = std::make_unique<TForm6>(*form1_);
     form7_ = std::make_unique<TForm7>(*form1_);
     form8_ = std::make_unique<TForm8>(*form1_, form6_->ProgressBar1->value());
+    // Connects to the sound server on the first change, not before.
+    mixer_ = std::make_unique<PulseMixer>();
+    form8_->attachMixer(*mixer_, form6_->ProgressBar1);
     // Created last: sets the stored volume and presses play, which starts the first
     // entry or asks for files when the playlist is empty. The press waits for the event
     // loop, so that a dialog it opens finds the hand-off and signals already listening,

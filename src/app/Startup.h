@@ -8,6 +8,7 @@
 class Dialogs;
 class ImageList;
 class MediaGraph;
+class Mixer;
 class PlaylistModel;
 class PlaybackController;
 class TForm1;
@@ -52,5 +53,6 @@ private:
     std::unique_ptr<TForm6> form6_;
     std::unique_ptr<TForm7> form7_;
     std::unique_ptr<TForm8> form8_;
+    std::unique_ptr<Mixer> mixer_; // outlives the windows: they are reset first
     std::unique_ptr<TForm9> form9_;
 };

@@ -46,9 +46,9 @@ TForm6::TForm6(MainWindowLink &main)
     Edit1 = placeControl(new QLineEdit(defaultStation, this), "Edit1", 8, 480, 641, 21);
     Button2 = placeControl(new QPushButton(this), "Button2", 8, 520, 641, 41);
 
-    // Stations, streams and the master volume arrive with the radio work; until then
-    // the window shows its layout but cannot be used.
-    for (QWidget *w : std::initializer_list<QWidget *>{ListBox1, GroupBox3, Button1, ProgressBar1, Edit1, Button2})
+    // Stations and streams arrive with the radio work; until then only the volume bar
+    // (the master volume, through the volume window's mixer) can be used.
+    for (QWidget *w : std::initializer_list<QWidget *>{ListBox1, GroupBox3, Button1, Edit1, Button2})
         w->setEnabled(false);
     FormCreate();
 }

@@ -5,6 +5,8 @@
 #include "ui/ClickDragBar.h"
 #include "ui/MainWindowLink.h"
 #include "ui/Placement.h"
+#include "ui/Dialogs.h"
+#include "volume/Mixer.h"
 
 #include <QLabel>
 
@@ -20,7 +22,7 @@ TForm8::TForm8(MainWindowLink &main, int radioBarPosition)
         Label[i] = new QLabel(this);
         Label[i]->setObjectName(QStringLiteral("Label%1").arg(i));
         Label[i]->setGeometry(777, top, 115, 22);
-        // The mixer arrives with the volume work; until then the bars only show their values.
+        // Until a mixer is attached the bars only show their values.
         ProgressBar[i]->setEnabled(false);
     }
     FormCreate(radioBarPosition);
@@ -43,6 +45,39 @@ void TForm8::FormCreate(int radioBarPosition)
     for (int i = 1; i <= 4; ++i)
         Label[i]->setText(lines.line(52 + i, QString::fromLatin1(design[i])));
     applyMainFont(*this, main_.mainFont(), main_.mainFontColour());
+}
+
+void TForm8::attachMixer(Mixer &mixer, ClickDragBar *radioBar)
+{
+    for (int i = 1; i <= 4; ++i)
+        ProgressBar[i]->setEnabled(true);
+    const auto master = [this, &mixer, radioBar](ClickDragBar *other, int position) {
+        mixer.SetMasterVolume(static_cast<std::uint16_t>(position));
+        if (other)
+            other->setValue(position);
+    };
+    connect(ProgressBar[1], &ClickDragBar::applied, this,
+            [master, radioBar](int position) { master(radioBar, position); });
+    if (radioBar) {
+        radioBar->setEnabled(true);
+        connect(radioBar, &ClickDragBar::applied, this,
+                [this, master](int position) { master(ProgressBar[1], position); });
+    }
+    connect(ProgressBar[2], &ClickDragBar::applied, this, [this, &mixer](int position) {
+        mixer.SetWaveVolume(static_cast<std::uint16_t>(position), static_cast<std::uint16_t>(position));
+        ProgressBar[3]->setValue(position);
+        ProgressBar[4]->setValue(position);
+    });
+    for (int i = 3; i <= 4; ++i) {
+        connect(ProgressBar[i], &ClickDragBar::applied, this, [this, &mixer] {
+            mixer.SetWaveVolume(static_cast<std::uint16_t>(ProgressBar[3]->value()),
+                                static_cast<std::uint16_t>(ProgressBar[4]->value()));
+        });
+    }
+    // The mixer tells a run of failures once, not on every move of the pointer.
+    connect(&mixer, &Mixer::failed, this, [this] {
+        main_.dialogs().showMessage(this, QStringLiteral("Došlo k chybě při pokusu o změnu hlasitosti."));
+    });
 }
 
 void TForm8::writeSettings(IniFile &ini) const

@@ -5,6 +5,7 @@
 
 class ClickDragBar;
 class MainWindowLink;
+class Mixer;
 class QLabel;
 
 class TForm8 : public ToolWindow, public StoredWindow {
@@ -14,6 +15,11 @@ public:
     TForm8(MainWindowLink &main, int radioBarPosition);
 
     void writeSettings(IniFile &ini) const override;
+
+    // The bars set the mixer's volumes from now on. radioBar is the radio window's
+    // volume bar: it sets the same master volume, and the two master bars follow each
+    // other both ways.
+    void attachMixer(Mixer &mixer, ClickDragBar *radioBar);
 
     ClickDragBar *ProgressBar[5] = {}; // 1..4
     QLabel *Label[5] = {};
