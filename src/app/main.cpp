@@ -6,6 +6,7 @@
 #include "app/TForm1.h"
 #include "common/ProgramDir.h"
 #include "playback/GstInit.h"
+#include "playback/GstMediaGraph.h"
 #include "ui/Dialogs.h"
 
 #include <QApplication>
@@ -74,7 +75,7 @@ int main(int argc, char *argv[])
     QtDialogs dialogs;
     app.dialogs = &dialogs;
 
-    WaitingGstMediaGraph graph;
+    GstMediaGraph graph;
 
     QStringList arguments;
     for (int i = 1; i < argc; ++i)

@@ -1,5 +1,7 @@
 #include "playback/GstInit.h"
 
+#include "playback/GstMediaGraph.h"
+
 #include <QCoreApplication>
 #include <QMetaObject>
 #include <QPointer>
@@ -72,17 +74,4 @@ void GstStartWorker::whenReady(QObject *context, std::function<void()> fn)
         }
     }
     QTimer::singleShot(0, context, std::move(fn));
-}
-
-void WaitingGstMediaGraph::setActive(bool active)
-{
-    if (active)
-        ensureInitialised(); // returns once the worker's gst_init is done
-    GstMediaGraph::setActive(active);
-}
-
-void WaitingGstMediaGraph::renderFile(const QString &path)
-{
-    ensureInitialised();
-    GstMediaGraph::renderFile(path);
 }

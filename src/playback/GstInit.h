@@ -1,10 +1,8 @@
 #pragma once
 // GStreamer starts on a worker thread, so that the windows need not wait for it: on a
 // user's very first start gst_init builds the plug-in registry, which takes most of a
-// second. Only playback waits: the program's graph before its first pipeline, and the
+// second. Only playback waits: the media graph before its first pipeline, and the
 // start-up play action (whenReady).
-#include "playback/GstMediaGraph.h"
-
 #include <functional>
 #include <thread>
 
@@ -28,14 +26,4 @@ public:
 
 private:
     std::thread thread_;
-};
-
-// The program's media graph: the first pipeline waits for the worker's gst_init. Every
-// call that can create the pipeline waits; the rest never touch GStreamer without one.
-class WaitingGstMediaGraph final : public GstMediaGraph {
-    Q_OBJECT
-public:
-    using GstMediaGraph::GstMediaGraph;
-    void setActive(bool active) override;
-    void renderFile(const QString &path) override;
 };

@@ -84,7 +84,7 @@ GstMediaGraph::GstMediaGraph(QObject *parent)
     : MediaGraph(parent)
 {
     // Neither this nor the tap needs GStreamer yet. Where the program's start worker runs
-    // gst_init, its graph waits for it before the first pipeline (GstInit.h).
+    // gst_init, the first pipeline waits for it (createPipeline).
     if (!GstStartWorker::started())
         ensureInitialised();
     tap_ = new AudioTap(this);
@@ -97,6 +97,8 @@ GstMediaGraph::~GstMediaGraph()
 
 void GstMediaGraph::createPipeline()
 {
+    // The first pipeline waits here for the start worker's gst_init, if it still runs.
+    ensureInitialised();
     playbin_ = makeElement("playbin", "tarnel-graph");
     if (!playbin_)
         throw MediaGraphError(ErrPlaybackFailed, QStringLiteral("The GStreamer element \"playbin\" is missing."));

@@ -34,12 +34,12 @@ MediaKind kindOf(const QString &upperExt)
                                       QStringLiteral(".SND"), QStringLiteral(".AU"), QStringLiteral(".WMA"),
                                       QStringLiteral(".OGG"), QStringLiteral(".FLAC"), QStringLiteral(".AAC"),
                                       QStringLiteral(".M4A"), QStringLiteral(".M4B")};
-    static const QStringList video = {QStringLiteral(".AVI"), QStringLiteral(".ASF"), QStringLiteral(".MPG"),
-                                      QStringLiteral(".MPEG"), QStringLiteral(".WMV"), QStringLiteral(".OGM"),
-                                      QStringLiteral(".MP4"), QStringLiteral(".FLV"), QStringLiteral(".MKV")};
+    // Besides the extensions that bring up the video window.
+    static const QStringList video = {QStringLiteral(".OGM"), QStringLiteral(".MP4"), QStringLiteral(".FLV"),
+                                      QStringLiteral(".MKV")};
     if (audio.contains(upperExt))
         return MediaKind::Audio;
-    if (video.contains(upperExt))
+    if (isVideoExtension(upperExt) || video.contains(upperExt))
         return MediaKind::Video;
     return MediaKind::Unknown;
 }

@@ -26,9 +26,7 @@ bool pulseAvailable(QString *why)
     return true;
 }
 
-namespace {
-
-QString pactl(const QStringList &arguments, bool *ok = nullptr)
+QString pactl(const QStringList &arguments, bool *ok)
 {
     QProcess process;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
@@ -40,8 +38,6 @@ QString pactl(const QStringList &arguments, bool *ok = nullptr)
         *ok = finished;
     return QString::fromLocal8Bit(process.readAllStandardOutput());
 }
-
-} // namespace
 
 PrivateNullSink::PrivateNullSink(bool stock)
 {

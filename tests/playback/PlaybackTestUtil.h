@@ -13,6 +13,9 @@ class MediaGraph;
 
 namespace playback_test {
 
+// Runs pactl (C locale) and returns what it printed; ok tells whether it succeeded.
+QString pactl(const QStringList &arguments, bool *ok = nullptr);
+
 // The private daemon started by scripts/pulse-null-sink.sh answers (PULSE_SERVER set).
 bool pulseAvailable(QString *why);
 

@@ -6,24 +6,12 @@
 #include "playback/PlaybackTestUtil.h"
 #include "volume/PulseMixer.h"
 
-#include <QProcess>
 #include <QRegularExpression>
 #include <QtTest>
 
 using namespace playback_test;
 
 namespace {
-
-QString pactl(const QStringList &arguments)
-{
-    QProcess process;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("LC_ALL"), QStringLiteral("C"));
-    process.setProcessEnvironment(environment);
-    process.start(QStringLiteral("pactl"), arguments);
-    process.waitForFinished(5000);
-    return QString::fromLocal8Bit(process.readAllStandardOutput()).trimmed();
-}
 
 // The percentages of a "Volume:" line, in channel order.
 QList<int> percentages(const QString &line)
@@ -55,7 +43,7 @@ void TestPulseMixer::initTestCase()
     QString why;
     if (!pulseAvailable(&why))
         QSKIP(qPrintable(why));
-    defaultSink_ = pactl({QStringLiteral("get-default-sink")});
+    defaultSink_ = pactl({QStringLiteral("get-default-sink")}).trimmed();
 }
 
 void TestPulseMixer::masterVolumeSetsTheDefaultOutput_data()
