@@ -17,7 +17,7 @@ gstreamer1.0-pulseaudio gstreamer1.0-plugins-base-apps
 libcurl4-openssl-dev libmp3lame-dev zlib1g-dev libpulse-dev
 libx11-dev libxext-dev libxtst-dev
 pulseaudio pulseaudio-utils
-ffmpeg sox
+ffmpeg sox python3
 libgtest-dev libbenchmark-dev
 xvfb xauth
 adwaita-icon-theme hicolor-icon-theme
@@ -25,7 +25,7 @@ fonts-dejavu-core
 "
 
 if [ "${1:-}" = --bench ]; then
-    PACKAGES="$PACKAGES pipewire pipewire-pulse wireplumber dbus python3"
+    PACKAGES="$PACKAGES pipewire pipewire-pulse wireplumber dbus"
 fi
 
 missing=""
