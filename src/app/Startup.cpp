@@ -8,6 +8,7 @@
 #include "playback/PlaybackController.h"
 #include "playlist/PlaylistModel.h"
 #include "playlist/TForm4.h"
+#include "radio/RadioPlayer.h"
 #include "radio/TForm6.h"
 #include "ui/ClickDragBar.h"
 #include <QLabel>
@@ -37,7 +38,8 @@ Startup::Startup(const QString &programDir, const QStringList &arguments, Dialog
     controller_->setVideoWindowShown([form3 = form3_.get()] { return form3->isVisible(); });
     form4_ = std::make_unique<TForm4>(*form1_, *playlist_, *controller_, form1_->storedPlaylist(), arguments);
     form5_ = std::make_unique<TForm5>(*form1_);
-    form6_ = std::make_unique<TForm6>(*form1_);
+    radio_ = std::make_unique<RadioPlayer>();
+    form6_ = std::make_unique<TForm6>(*form1_, *radio_);
     form7_ = std::make_unique<TForm7>(*form1_);
     form8_ = std::make_unique<TForm8>(*form1_, form6_->ProgressBar1->value());
     // Connects to the sound server on the first change, not before.
@@ -57,6 +59,9 @@ Startup::Startup(const QString &programDir, const QStringList &arguments, Dialog
 
 Startup::~Startup()
 {
+    // A station's threads end first: they report to the radio window.
+    if (radio_)
+        radio_->shutdown();
     // Windows go in the reverse order of their creation; the graph outlives them.
     form9_.reset();
     form8_.reset();

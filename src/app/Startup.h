@@ -11,6 +11,7 @@ class MediaGraph;
 class Mixer;
 class PlaylistModel;
 class PlaybackController;
+class RadioPlayer;
 class TForm1;
 class TForm2;
 class TForm3;
@@ -39,6 +40,7 @@ public:
     PlaylistModel &playlist() { return *playlist_; }
     MediaGraph &graph() { return graph_; }
     PlaybackController &controller() { return *controller_; }
+    RadioPlayer &radio() { return *radio_; }
 
 private:
     MediaGraph &graph_;
@@ -50,6 +52,7 @@ private:
     std::unique_ptr<TForm3> form3_;
     std::unique_ptr<TForm4> form4_;
     std::unique_ptr<TForm5> form5_;
+    std::unique_ptr<RadioPlayer> radio_; // outlives the radio window
     std::unique_ptr<TForm6> form6_;
     std::unique_ptr<TForm7> form7_;
     std::unique_ptr<TForm8> form8_;
