@@ -87,6 +87,16 @@ void RadioPlayer::ShowStreamTitle(const QByteArray &meta)
         send(7, 0, *title);
 }
 
+void RadioPlayer::OnStreamMeta(const QByteArray &meta)
+{
+    ShowStreamTitle(meta);
+}
+
+void RadioPlayer::OnStreamStatus(const QByteArray &statusLine)
+{
+    send(8, 0, text_codec::decode(statusLine));
+}
+
 // The connection worker.
 void RadioPlayer::OpenStation(const QString &address, const icy::Proxy &proxy)
 {
@@ -96,8 +106,8 @@ void RadioPlayer::OpenStation(const QString &address, const icy::Proxy &proxy)
     RadioStream::Options options = base_;
     options.proxy = proxy;
     RadioStream::Callbacks callbacks;
-    callbacks.status = [this](const QByteArray &line) { send(8, 0, text_codec::decode(line)); };
-    callbacks.metaChanged = [this](const QByteArray &meta) { ShowStreamTitle(meta); };
+    callbacks.status = [this](const QByteArray &line) { OnStreamStatus(line); };
+    callbacks.metaChanged = [this](const QByteArray &meta) { OnStreamMeta(meta); };
     callbacks.reconnecting = [this] { send(9); };
     callbacks.reconnected = [this](const QList<QByteArray> &lines) {
         send(10);

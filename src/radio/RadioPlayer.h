@@ -42,6 +42,8 @@ Q_SIGNALS:
 private:
     void OpenStation(const QString &address, const icy::Proxy &proxy);
     void ShowStreamTitle(const QByteArray &meta); // any thread
+    void OnStreamMeta(const QByteArray &meta);     // the stream's notifier thread
+    void OnStreamStatus(const QByteArray &statusLine); // the stream's download thread
     void send(int code, quint32 number = 0, const QString &text = QString());
     void sendServerInfo(const QList<QByteArray> &lines);
     void freeStream();

@@ -199,7 +199,8 @@ struct RadioStream::State : StreamConnection::Handler {
     void pushMeta(const QByteArray &text)
     {
         heardMeta = text;
-        if (!events.empty() && events.back() == Event::Meta)
+        // Before playback the connection worker shows the title itself.
+        if (!playing || (!events.empty() && events.back() == Event::Meta))
             return;
         events.push_back(Event::Meta);
         cv.notify_all();
@@ -315,7 +316,7 @@ struct RadioStream::State : StreamConnection::Handler {
             lock.unlock();
             switch (e) {
             case Event::Meta:
-                if (playing && callbacks.metaChanged)
+                if (callbacks.metaChanged)
                     callbacks.metaChanged(meta);
                 break;
             case Event::Reconnecting:

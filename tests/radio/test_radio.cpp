@@ -110,6 +110,8 @@ void TestRadio::initTestCase()
     server_ = std::make_unique<LocalIcyServer>(o);
     QVERIFY2(server_->start(), qPrintable(server_->errorString()));
     QVERIFY2(proxy_.start(QStringLiteral("u"), QStringLiteral("p:w")), qPrintable(proxy_.errorString()));
+    // Direct connections must not go through the environment's proxy (it refuses them).
+    qputenv("http_proxy", proxy_.url(QString()).toUtf8());
 }
 
 void TestRadio::cleanupTestCase()
@@ -266,6 +268,13 @@ void TestRadio::refusedWhileConnecting()
     radio.start(server_->url(QStringLiteral("/icy.mp3")));
     QTRY_VERIFY_WITH_TIMEOUT(radio.saw(3, QStringLiteral("Test Radio")), 10000);
     QCOMPARE(radio.main.scripted.beeps, 2);
+
+    // At the end, a connection in progress is cancelled and its worker joined.
+    QTRY_VERIFY(!radio.player.connecting());
+    radio.start(QStringLiteral("http://127.0.0.1:%1/").arg(silent.serverPort()));
+    QVERIFY(radio.player.connecting());
+    radio.player.shutdown();
+    QVERIFY(!radio.player.connecting());
 }
 
 void TestRadio::switchingStopsThePrevious()
