@@ -9,6 +9,9 @@
 #include "radio/RadioPlayer.h"
 #include "radio/TForm6.h"
 #include "support/RadioServers.h"
+#include "volume/PulseMixer.h"
+
+#include <QRegularExpression>
 
 #include <QCheckBox>
 #include <QLabel>
@@ -83,6 +86,7 @@ private Q_SLOTS:
     void switchingStopsThePrevious();
     void reconnects();
     void givesUpAfterTheLastTry();
+    void waveVolumeReachesTheStation();
     void cleanupTestCase();
 
 private:
@@ -341,6 +345,24 @@ void TestRadio::givesUpAfterTheLastTry()
     QCOMPARE(radio.log.last(), QStringLiteral("1|%1|").arg(int(radio_error::ConnectionRefused)));
     QCOMPARE(radio.window->Label4->text(), QStringLiteral("line 16"));
     QCOMPARE(radio.main.scripted.messageTexts().size(), 1);
+}
+
+void TestRadio::waveVolumeReachesTheStation()
+{
+    // Set before the station starts: its stream, opened later, takes the levels.
+    PulseMixer mixer;
+    mixer.SetWaveVolume(65535, 0);
+    Radio radio;
+    radio.start(server_->url(QStringLiteral("/icy.mp3")));
+    QTRY_VERIFY_WITH_TIMEOUT(!radio.player.connecting() && radio.saw(7), 10000);
+    const auto percentages = [this] {
+        QList<int> out;
+        const QString line = sink_->streamVolumes().value(0);
+        for (const QRegularExpressionMatch &m : QRegularExpression(QStringLiteral("(\\d+)%")).globalMatch(line))
+            out.append(m.captured(1).toInt());
+        return out;
+    };
+    QTRY_COMPARE_WITH_TIMEOUT(percentages(), (QList<int>{100, 0}), 5000);
 }
 
 QTEST_MAIN(TestRadio)
