@@ -284,9 +284,21 @@ void PlaybackController::play()
     runAction([this] { doPlay(); });
 }
 
+void PlaybackController::stop()
+{
+    runAction([this] {
+        if (status_ == Status::Stopped || !graph_.active())
+            return;
+        graph_.stop();
+        graph_.seekMs(0);
+        setStatus(Status::Stopped);
+        heldAtStart_ = true;
+    });
+}
+
 void PlaybackController::doPlay()
 {
-    if (status_ == Status::Paused) {
+    if (status_ == Status::Paused || (status_ == Status::Stopped && heldAtStart_ && graph_.active())) {
         graph_.run();
         setStatus(Status::Playing);
         return;
@@ -569,6 +581,8 @@ void PlaybackController::updateTimeLabel()
 
 void PlaybackController::setStatus(Status status)
 {
+    if (status != Status::Stopped)
+        heldAtStart_ = false;
     if (status_ == status)
         return;
     status_ = status;
