@@ -169,8 +169,10 @@ double MprisPlayer::volume() const
 
 void MprisPlayer::setVolume(double volume)
 {
-    if (service_->hooks().setVolume)
-        service_->hooks().setVolume(int(std::clamp(volume, 0.0, 1.0) * 10000.0 + 0.5));
+    if (!service_->hooks().setVolume)
+        return;
+    service_->hooks().setVolume(int(std::clamp(volume, 0.0, 1.0) * 10000.0 + 0.5));
+    service_->volumeChanged();
 }
 
 qlonglong MprisPlayer::position() const
