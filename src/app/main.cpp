@@ -115,8 +115,14 @@ int main(int argc, char *argv[])
     // Last: a second start can only hand over once everything above is in place.
     guard.listen([form1](const QByteArray &path) { form1->receiveHandOff(path); });
     const int code = app.exec();
-    // A shut-down request asked just before the close: its authorisation needs us on the bus.
-    session.waitForPending(125000);
+    // A shut-down request asked just before the close: its authorisation needs us on the
+    // bus. Without windows meanwhile; a termination signal ends the wait.
+    if (session.pendingCount() > 0) {
+        for (QWidget *w : QApplication::topLevelWidgets())
+            w->hide();
+        QObject::connect(&signalBridge, &SignalBridge::terminationRequested, &session, &LogindSession::stopWaiting);
+        session.waitForPending(125000);
+    }
     gstStart.wait(); // before the application object goes: the worker posts to it
     return code;
 }

@@ -82,6 +82,7 @@ void LogindSession::waitForPending(int timeoutMs)
         return;
     QEventLoop loop;
     connect(this, &LogindSession::allFinished, &loop, &QEventLoop::quit);
+    connect(this, &LogindSession::waitStopped, &loop, &QEventLoop::quit);
     QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
     loop.exec();
 }

@@ -26,11 +26,14 @@ public:
     void terminateSession() override;
 
     int pendingCount() const { return pending_; }
-    // Runs the event loop until no request is pending or timeoutMs has passed.
+    // Runs the event loop until no request is pending, timeoutMs has passed or
+    // stopWaiting is called.
     void waitForPending(int timeoutMs);
+    void stopWaiting() { Q_EMIT waitStopped(); }
 
 Q_SIGNALS:
     void allFinished();
+    void waitStopped();
 
 private:
     void managerCall(const QString &method);

@@ -35,6 +35,9 @@ void DesktopEndToEndTest::xdgOpenHandsTheFileOver()
     env.insert(QStringLiteral("XDG_DATA_HOME"), home.filePath(QStringLiteral("data")));
     env.insert(QStringLiteral("XDG_CONFIG_HOME"), home.filePath(QStringLiteral("config")));
     env.insert(QStringLiteral("XDG_DATA_DIRS"), QStringLiteral("/usr/local/share:/usr/share"));
+    // GStreamer's registry stays where it was built: every start is not a first start.
+    if (!env.contains(QStringLiteral("XDG_CACHE_HOME")))
+        env.insert(QStringLiteral("XDG_CACHE_HOME"), QDir::homePath() + QStringLiteral("/.cache"));
     env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime);
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     for (const char *desktop : {"XDG_CURRENT_DESKTOP", "DESKTOP_SESSION", "KDE_FULL_SESSION", "GNOME_DESKTOP_SESSION_ID"})
