@@ -37,15 +37,26 @@ std::optional<std::uint32_t> fatSerial(const QByteArray &h)
 
 std::optional<std::uint32_t> isoSerial(const QByteArray &h)
 {
-    // The primary volume descriptor in sector 16; the serial is the byte-wise sums of
-    // its 2048 bytes in four lanes, as other systems compute it for discs.
-    const QByteArray pvd = h.mid(0x8000, 2048);
-    if (pvd.size() < 2048 || pvd[0] != 1 || pvd.mid(1, 5) != "CD001")
+    // The volume descriptors from sector 16 on: the serial belongs to the one of the
+    // highest type before the set's end (a Joliet descriptor over the primary one), and
+    // is the byte-wise sums of its 2048 bytes in four lanes, as other systems count it.
+    QByteArray best;
+    int bestType = 0;
+    for (int at = 0x8000; at + 2048 <= h.size(); at += 2048) {
+        const auto type = static_cast<unsigned char>(h[at]);
+        if (type == 0xFF || h.mid(at + 1, 5) != "CD001")
+            break;
+        if (type > bestType) {
+            bestType = type;
+            best = h.mid(at, 2048);
+        }
+    }
+    if (best.isEmpty())
         return std::nullopt;
     unsigned char sum[4] = {0, 0, 0, 0};
     for (int i = 0; i < 2048; i += 4)
         for (int lane = 0; lane < 4; ++lane)
-            sum[lane] = static_cast<unsigned char>(sum[lane] + static_cast<unsigned char>(pvd[i + lane]));
+            sum[lane] = static_cast<unsigned char>(sum[lane] + static_cast<unsigned char>(best[i + lane]));
     return std::uint32_t(sum[0]) << 24 | std::uint32_t(sum[1]) << 16 | std::uint32_t(sum[2]) << 8 | sum[3];
 }
 

@@ -10,10 +10,10 @@
 namespace volume_serial {
 
 // The serial of a FAT12/16/32, NTFS or ISO 9660 file system whose first bytes are
-// given (at least 0x8800 for ISO 9660, 512 for the others); none for any other.
+// given (headerSize for ISO 9660's first four volume descriptors, 512 for the
+// others); none for any other.
 std::optional<std::uint32_t> fromHeader(const QByteArray &head);
-// How many bytes fromHeader wants.
-constexpr qint64 headerSize = 0x8800;
+constexpr qint64 headerSize = 0xA000;
 // "%X-%X" of the high and low 16 bits: 0x0A1B00C4 gives "A1B-C4".
 QString format(std::uint32_t serial);
 // The serial from a FAT or NTFS identifier of /dev/disk/by-uuid ("0A1B-00C4",

@@ -81,7 +81,7 @@ void VolumeSerialTest::isoSerialFollowsTheVolume()
         const QString img = tmp.filePath(QStringLiteral("disc.iso"));
         QFile::remove(img);
         // A fixed creation time, so that only the volume name differs.
-        QVERIFY(run("xorriso", {"-as", "mkisofs", "-quiet", "-V", volume, "--modification-date=2026010112000000",
+        QVERIFY(run("xorriso", {"-as", "mkisofs", "-quiet", "-J", "-V", volume, "--modification-date=2026010112000000",
                                 "-o", img, tmp.filePath("content")}));
         texts.append(volume_serial::VolumeSerialText(img));
     }
