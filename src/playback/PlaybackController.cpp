@@ -294,6 +294,8 @@ void PlaybackController::stop()
         setStatus(Status::Stopped);
         heldAtStart_ = true;
     });
+    if (!ticker_.isActive())
+        tick(); // the label and the bar show the start at once
 }
 
 void PlaybackController::doPlay()

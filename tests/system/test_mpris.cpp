@@ -12,6 +12,7 @@
 #include "ui/ClickDragBar.h"
 
 #include <QDBusMessage>
+#include <QLabel>
 #include <QtTest>
 
 namespace {
@@ -118,6 +119,7 @@ void MprisTest::transportThroughPlayerctl()
     ctl({"stop"});
     QCOMPARE(ctl({"status"}), QStringLiteral("Stopped"));
     QCOMPARE(graph_.positionMs(), 0u);
+    QCOMPARE(startup_->form1()->Label1->text(), QStringLiteral("0:00:00"));
     ctl({"play"});
     QCOMPARE(controller().status(), PlaybackController::Status::Playing);
     QCOMPARE(controller().CurrentIndex(), 0);
