@@ -294,8 +294,7 @@ void PlaybackController::stop()
         setStatus(Status::Stopped);
         heldAtStart_ = true;
     });
-    if (!ticker_.isActive())
-        tick(); // the label and the bar show the start at once
+    tick(); // the label and the bar show the start at once
 }
 
 void PlaybackController::doPlay()
@@ -537,9 +536,9 @@ void PlaybackController::stopTicking()
 
 void PlaybackController::updateTicker()
 {
-    // Paused, or idle with nothing loaded, nothing the tick shows can change; a seek or
-    // the engine's end of stream ticks once by itself.
-    const bool wanted = tickingWanted_ && status_ != Status::Paused && graph_.active();
+    // Paused, stopped at the start, or idle with nothing loaded, nothing the tick shows
+    // can change; a seek or the engine's end of stream ticks once by itself.
+    const bool wanted = tickingWanted_ && status_ != Status::Paused && !heldAtStart_ && graph_.active();
     if (wanted && !ticker_.isActive())
         ticker_.start();
     else if (!wanted && ticker_.isActive())
