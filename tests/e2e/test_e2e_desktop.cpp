@@ -1,8 +1,9 @@
 // The built player as the desktop meets it: the start writes the associations into
-// the user's folders, and `xdg-open` of a media file whose path has spaces hands the
-// file to the running player.
+// the user's folders, the player appears to playerctl on the session bus, and
+// `xdg-open` of a media file whose path has spaces hands the file to the running player.
 #include "fixtures/media/MediaMaker.h"
 #include "storage/ListStore.h"
+#include "support/PrivateBus.h"
 #include "support/ProgramDirFixture.h"
 
 #include <QProcess>
@@ -30,7 +31,10 @@ void DesktopEndToEndTest::xdgOpenHandsTheFileOver()
     QString error;
     QVERIFY(ListStore::saveList(dir.file(QStringLiteral("playlist.st3")), {"/stored/first.wav"}, &error));
 
+    PrivateBus sessionBus;
+    QVERIFY(sessionBus.isValid());
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), sessionBus.address());
     env.insert(QStringLiteral("HOME"), home.path());
     env.insert(QStringLiteral("XDG_DATA_HOME"), home.filePath(QStringLiteral("data")));
     env.insert(QStringLiteral("XDG_CONFIG_HOME"), home.filePath(QStringLiteral("config")));
@@ -53,6 +57,12 @@ void DesktopEndToEndTest::xdgOpenHandsTheFileOver()
     QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(runtime + QStringLiteral("/Quillon")) && QFile::exists(entry)
                                  && QFile::exists(mimeCache),
                              60000);
+
+    QVERIFY(sessionBus.waitForName(QStringLiteral("org.mpris.MediaPlayer2.tarnel")));
+    int code = -1;
+    const QByteArray players = runWithEventLoop(QStringLiteral("playerctl"), {"-l"}, env, &code);
+    QCOMPARE(code, 0);
+    QVERIFY(players.split('\n').contains("tarnel"));
 
     const QString song = home.filePath(QStringLiteral("my music/první song.mp3"));
     QVERIFY(QDir().mkpath(QFileInfo(song).absolutePath()));
