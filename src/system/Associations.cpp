@@ -34,13 +34,16 @@ QByteArray readFile(const QString &path)
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
-// Writes only what differs, so that a start changes no time stamps needlessly.
+// Writes only what differs, so that a start changes no time stamps needlessly. A link
+// (a dotfile kept elsewhere) is written through: the link stays, its target changes.
 bool writeIfChanged(const QString &path, const QByteArray &data)
 {
-    if (QFileInfo::exists(path) && readFile(path) == data)
+    const QFileInfo info(path);
+    if (info.exists() && readFile(path) == data)
         return false;
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    atomic_file::write(path, data);
+    const QString target = info.isSymLink() && info.exists() ? info.canonicalFilePath() : path;
+    QDir().mkpath(QFileInfo(target).absolutePath());
+    atomic_file::write(target, data);
     return true;
 }
 

@@ -49,10 +49,12 @@ void AssociationsTest::initTestCase()
                                        "\n"
                                        "[Added Associations]\n"
                                        "audio/flac=vlc.desktop;\n");
-    QFile f(home_.filePath(QStringLiteral("config/mimeapps.list")));
+    // Kept elsewhere and linked, as dotfile managers do.
+    QFile f(home_.filePath(QStringLiteral("dotfiles-mimeapps.list")));
     QVERIFY(f.open(QIODevice::WriteOnly));
     f.write(originalMimeapps_.toUtf8());
     f.close();
+    QVERIFY(f.link(home_.filePath(QStringLiteral("config/mimeapps.list"))));
 
     // GIO ignores an entry whose program does not exist: a stand-in, in a folder with a space.
     QVERIFY(QDir(home_.path()).mkpath(QStringLiteral("my player")));
@@ -71,6 +73,7 @@ void AssociationsTest::initTestCase()
     associations.rewrite();
     QCOMPARE(ready.size(), 2); // nothing to rebuild: told at once
     QCOMPARE(QFileInfo(list).lastModified(), written);
+    QVERIFY(QFileInfo(list).isSymLink()); // written through the link
 }
 
 void AssociationsTest::everyExtensionOpensHere_data()
