@@ -19,7 +19,10 @@ libx11-dev libxext-dev libxtst-dev
 pulseaudio pulseaudio-utils
 ffmpeg sox python3
 libgtest-dev libbenchmark-dev
-xvfb xauth
+xvfb xauth x11-xserver-utils
+dbus python3-dbus playerctl
+xdg-utils libglib2.0-bin shared-mime-info
+dosfstools ntfs-3g xorriso
 adwaita-icon-theme hicolor-icon-theme
 fonts-dejavu-core
 "

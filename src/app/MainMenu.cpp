@@ -1,4 +1,5 @@
 // The main window's popup menu: window toggles, drives, computer control, minimise, end.
+// The commands of the drive and computer-control menus are in SystemMenu.cpp.
 #include "app/TForm1.h"
 
 #include "system/Drives.h"
@@ -87,35 +88,44 @@ void TForm1::buildMenu()
         connect(a, &QAction::triggered, this, [this, id] { performToggle(id); });
     }
 
-    // Drive doors and queries act per drive; their commands are not in this build yet,
-    // so the items are listed but cannot be chosen.
-    QMenu *drivesMenu = makeSubmenu(menu_, "Mechanika1", "Mechanika", images_.icon(16));
-    QMenu *openMenu = makeSubmenu(drivesMenu, "Otevrit1", "Otevrit", images_.icon(17));
-    QMenu *closeMenu = makeSubmenu(drivesMenu, "Zavrit1", "Zavrit", images_.icon(18));
-    QMenu *queryMenu = makeSubmenu(drivesMenu, "Otazka1", "Otazka", images_.icon(19));
-    const QVector<DriveEntry> driveList = drives::list();
-    for (QMenu *target : {queryMenu, openMenu, closeMenu}) {
-        const int image = target == queryMenu ? 19 : target == openMenu ? 17 : 18;
-        for (const DriveEntry &d : driveList) {
-            QAction *a = target->addAction(images_.icon(image), d.caption);
-            a->setData(d.device);
-            a->setEnabled(false);
-        }
-    }
+    buildDriveMenus();
 
     QMenu *computerMenu = makeSubmenu(menu_, "Pocitac1", "Pocitac", images_.icon(22));
     for (const SubmenuSpec &sm : computerMenus) {
         QMenu *sub = makeSubmenu(computerMenu, sm.parent.name, sm.parent.design, images_.icon(22));
         for (const ItemSpec &item : sm.items) {
-            QAction *a = makeItem(sub, item.name, item.design, images_.icon(22));
-            a->setEnabled(false);
+            makeItem(sub, item.name, item.design, images_.icon(22));
         }
     }
+    connectSystemCommands();
 
     QAction *minimise = makeItem(menu_, "Minimalizovat1", "Minimalizovat", images_.icon(23));
     connect(minimise, &QAction::triggered, this, &TForm1::Minimalizovat1Click);
     QAction *end = makeItem(menu_, "Konec1", "Konec", images_.icon(9));
     connect(end, &QAction::triggered, this, [this] { close(); });
+}
+
+void TForm1::buildDriveMenus()
+{
+    QMenu *drivesMenu = makeSubmenu(menu_, "Mechanika1", "Mechanika", images_.icon(16));
+    QMenu *openMenu = makeSubmenu(drivesMenu, "Otevrit1", "Otevrit", images_.icon(17));
+    QMenu *closeMenu = makeSubmenu(drivesMenu, "Zavrit1", "Zavrit", images_.icon(18));
+    QMenu *queryMenu = makeSubmenu(drivesMenu, "Otazka1", "Otazka", images_.icon(19));
+    // Listed once at start, in three passes: queries, then doors open, then doors closed.
+    const QVector<DriveEntry> driveList = services_.drives ? *services_.drives : drives::list();
+    struct Pass {
+        QMenu *menu;
+        int image;
+        void (TForm1::*handler)(QAction *);
+    };
+    for (const Pass &pass : {Pass{queryMenu, 19, &TForm1::DriveQueryClick}, Pass{openMenu, 17, &TForm1::DriveOpenClick},
+                             Pass{closeMenu, 18, &TForm1::DriveCloseClick}}) {
+        for (const DriveEntry &d : driveList) {
+            QAction *a = pass.menu->addAction(images_.icon(pass.image), d.caption);
+            a->setData(QVariant::fromValue(d));
+            connect(a, &QAction::triggered, this, [this, a, h = pass.handler] { (this->*h)(a); });
+        }
+    }
 }
 
 QAction *TForm1::menuItem(const QString &objectName) const

@@ -10,7 +10,9 @@
 #include "playlist/TForm4.h"
 #include "radio/RadioPlayer.h"
 #include "radio/TForm6.h"
+#include "system/Mpris.h"
 #include "ui/ClickDragBar.h"
+#include <QFile>
 #include <QLabel>
 #include <QTimer>
 #include "ui/ImageList.h"
@@ -20,13 +22,14 @@
 #include "volume/PulseMixer.h"
 #include "volume/TForm8.h"
 
-Startup::Startup(const QString &programDir, const QStringList &arguments, Dialogs &dialogs, MediaGraph &graph)
+Startup::Startup(const QString &programDir, const QStringList &arguments, Dialogs &dialogs, MediaGraph &graph,
+                 const SystemServices &services)
     : graph_(graph)
     , images_(std::make_unique<ImageList>())
     , playlist_(std::make_unique<PlaylistModel>())
 {
     ClickDragBar::setSliderDragging(false);
-    form1_ = std::make_unique<TForm1>(programDir, dialogs, *images_, *playlist_);
+    form1_ = std::make_unique<TForm1>(programDir, dialogs, *images_, *playlist_, services);
     form1_->show();
     // The controller lives with the main window; everyone who plays goes through it.
     controller_ = std::make_unique<PlaybackController>(graph_, *playlist_, dialogs);
@@ -55,6 +58,23 @@ Startup::Startup(const QString &programDir, const QStringList &arguments, Dialog
     });
     // A DVD's playing time reaches the main window's time label through this window.
     form9_->setDvdTimeHandler([label = form1_->Label1](const QString &text) { label->setText(text); });
+
+    // Media keys and the desktop's media controls.
+    if (services.mprisBus) {
+        TForm1 *main = form1_.get();
+        MprisHooks hooks;
+        hooks.raise = [main] { main->CoolTrayIcon1DblClick(); };
+        hooks.quit = [main] { main->close(); };
+        hooks.volume = [main] { return main->ProgressBar1->value(); };
+        hooks.setVolume = [main, &graph](int level) {
+            main->ProgressBar1->setValue(level);
+            graph.setVolume(level);
+        };
+        hooks.openFile = [main](const QString &path) { main->receiveHandOff(QFile::encodeName(path)); };
+        mpris_ = std::make_unique<MprisService>(*services.mprisBus, *controller_, graph_, std::move(hooks));
+        MprisService *mpris = mpris_.get();
+        QObject::connect(form1_->ProgressBar1, &ClickDragBar::applied, mpris, [mpris] { mpris->volumeChanged(); });
+    }
 }
 
 Startup::~Startup()
@@ -62,6 +82,7 @@ Startup::~Startup()
     // A station's threads end first: they report to the radio window.
     if (radio_)
         radio_->shutdown();
+    mpris_.reset();
     // Windows go in the reverse order of their creation; the graph outlives them.
     form9_.reset();
     form8_.reset();

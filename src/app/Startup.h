@@ -1,6 +1,8 @@
 #pragma once
 // Wires the player together: creates the nine windows in their order, each handed
 // the services and windows it talks to. Nothing else creates windows.
+#include "system/SystemServices.h"
+
 #include <QStringList>
 
 #include <memory>
@@ -9,6 +11,7 @@ class Dialogs;
 class ImageList;
 class MediaGraph;
 class Mixer;
+class MprisService;
 class PlaylistModel;
 class PlaybackController;
 class RadioPlayer;
@@ -25,7 +28,9 @@ class TForm9;
 class Startup {
 public:
     // programDir ends with "/"; arguments are the command-line arguments after the program name.
-    Startup(const QString &programDir, const QStringList &arguments, Dialogs &dialogs, MediaGraph &graph);
+    // services: the platform's (the program's main); the default has none.
+    Startup(const QString &programDir, const QStringList &arguments, Dialogs &dialogs, MediaGraph &graph,
+            const SystemServices &services = {});
     ~Startup();
 
     TForm1 *form1() const { return form1_.get(); }
@@ -41,6 +46,7 @@ public:
     MediaGraph &graph() { return graph_; }
     PlaybackController &controller() { return *controller_; }
     RadioPlayer &radio() { return *radio_; }
+    MprisService *mpris() const { return mpris_.get(); }
 
 private:
     MediaGraph &graph_;
@@ -58,4 +64,5 @@ private:
     std::unique_ptr<TForm8> form8_;
     std::unique_ptr<Mixer> mixer_; // outlives the windows: they are reset first
     std::unique_ptr<TForm9> form9_;
+    std::unique_ptr<MprisService> mpris_;
 };

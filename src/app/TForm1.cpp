@@ -5,6 +5,7 @@
 #include "settings/Colour.h"
 #include "settings/IniFile.h"
 #include "storage/ListStore.h"
+#include "system/Associations.h"
 #include "ui/ClickDragBar.h"
 #include "ui/Dialogs.h"
 #include "ui/ImageList.h"
@@ -23,9 +24,10 @@
 #include <QToolButton>
 
 TForm1::TForm1(const QString &programDir, Dialogs &dialogs, const ImageList &images, PlaylistModel &playlist,
-               QWidget *parent)
+               const SystemServices &services, QWidget *parent)
     : ToolWindow(QStringLiteral("Form1"), QStringLiteral("Panel1"), false, parent)
     , programDir_(programDir)
+    , services_(services)
     , dialogs_(dialogs)
     , images_(images)
     , playlist_(playlist)
@@ -98,6 +100,9 @@ void TForm1::FormCreate()
     readSettings(ini);
     tables_.load(programDir_, languageCode_);
     applyCaptions();
+    // The file associations, rewritten at every start (the MIME database on the side).
+    if (services_.associations)
+        services_.associations->rewrite();
 
     SpeedButton4->setIcon(images_.icon(6));
     SpeedButton1->setIcon(images_.icon(1));

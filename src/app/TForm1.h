@@ -3,6 +3,7 @@
 // slider and the popup menu that shows and hides the other windows. It owns the
 // start-up and shut-down work: stored playlist, settings, language tables.
 #include "settings/LineTable.h"
+#include "system/SystemServices.h"
 #include "ui/BarPopupMenu.h"
 #include "ui/MainWindowLink.h"
 #include "ui/SeekSlider.h"
@@ -30,7 +31,7 @@ class TForm1 : public ToolWindow, public MainWindowLink {
     Q_OBJECT
 public:
     TForm1(const QString &programDir, Dialogs &dialogs, const ImageList &images, PlaylistModel &playlist,
-           QWidget *parent = nullptr);
+           const SystemServices &services = {}, QWidget *parent = nullptr);
     ~TForm1() override;
 
     static QString caption() { return QStringLiteral("Tarnel 0.298"); }
@@ -83,6 +84,28 @@ public:
     // Whether the tray animation runs now.
     bool trayAnimating() const;
 
+    // Computer-control commands (SystemMenu.cpp).
+    void Vypnoutwin1Click();
+    void Odhlasit1Click();
+    void Cas1Click();
+    void Vypnout1Click();
+    void Restart1Click();
+    void Uspat1Click();
+    void Vypnoutmonitor1Click();
+    void MonitordoStandby1Click();
+    void Zapnutimonitoru1Click();
+    void Zapnout1Click();
+    void Vypnout2Click();
+    void Zapnoutpristartu1Click();
+    void Vypnoutpristartu1Click();
+    void Levak1Click();
+    void Pravak1Click();
+    // Drive items: the drive is the item's (its data names the device).
+    void DriveQueryClick(QAction *item);
+    void DriveOpenClick(QAction *item);
+    void DriveCloseClick(QAction *item);
+    const SystemServices &systemServices() const { return services_; }
+
     QAction *menuItem(const QString &objectName) const;
     const QList<WindowId> &registeredOrder() const { return creationOrder_; }
     BarPopupMenu *popupMenu() const { return menu_; }
@@ -117,6 +140,8 @@ private:
     void FormCreate();
     bool FormClose();
     void buildMenu();
+    void buildDriveMenus();
+    void connectSystemCommands();
     void applyCaptions();
     void loadStoredPlaylist();
     void readSettings(const IniFile &ini);
@@ -128,6 +153,7 @@ private:
     void updateTrayAnimation();
 
     QString programDir_;
+    SystemServices services_;
     Dialogs &dialogs_;
     const ImageList &images_;
     PlaylistModel &playlist_;

@@ -5,6 +5,10 @@
 #include "app/Startup.h"
 #include "app/TForm1.h"
 #include "common/ProgramDir.h"
+#include "system/Associations.h"
+#include "system/DesktopEntry.h"
+#include "system/LogindSession.h"
+#include "system/X11DisplayControl.h"
 #include "playback/GstInit.h"
 #include "playback/GstMediaGraph.h"
 #include "ui/Dialogs.h"
@@ -81,7 +85,23 @@ int main(int argc, char *argv[])
     for (int i = 1; i < argc; ++i)
         arguments.append(QFile::decodeName(argv[i]));
 
-    Startup startup(program_dir::ofExecutable(), arguments, dialogs, graph);
+    // The platform's services: logind on the system bus, the X server the windows are
+    // on, the user's own folders, MPRIS on the session bus. Only this function makes them.
+    const QString programDir = program_dir::ofExecutable();
+    const QString programPath = QCoreApplication::applicationFilePath();
+    LogindSession session(QDBusConnection::systemBus());
+    X11DisplayControl display(X11DisplayControl::displayOfApplication());
+    FileAssociations associations(programPath, programDir + QStringLiteral("tarnel.svg"), desktop_entry::dataHome(),
+                                  desktop_entry::configHome());
+    SystemServices services;
+    services.session = &session;
+    services.display = &display;
+    services.associations = &associations;
+    services.autostartDir = desktop_entry::configHome() + QStringLiteral("/autostart");
+    services.programPath = programPath;
+    services.mprisBus = QDBusConnection::sessionBus();
+
+    Startup startup(programDir, arguments, dialogs, graph, services);
     TForm1 *form1 = startup.form1();
 
     QObject::connect(&signalBridge, &SignalBridge::terminationRequested, form1, [form1] {
@@ -95,6 +115,14 @@ int main(int argc, char *argv[])
     // Last: a second start can only hand over once everything above is in place.
     guard.listen([form1](const QByteArray &path) { form1->receiveHandOff(path); });
     const int code = app.exec();
+    // A shut-down request asked just before the close: its authorisation needs us on the
+    // bus. Without windows meanwhile; a termination signal ends the wait.
+    if (session.pendingCount() > 0) {
+        for (QWidget *w : QApplication::topLevelWidgets())
+            w->hide();
+        QObject::connect(&signalBridge, &SignalBridge::terminationRequested, &session, &LogindSession::stopWaiting);
+        session.waitForPending(125000);
+    }
     gstStart.wait(); // before the application object goes: the worker posts to it
     return code;
 }

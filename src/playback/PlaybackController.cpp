@@ -284,9 +284,22 @@ void PlaybackController::play()
     runAction([this] { doPlay(); });
 }
 
+void PlaybackController::stop()
+{
+    runAction([this] {
+        if (status_ == Status::Stopped || !graph_.active())
+            return;
+        graph_.stop();
+        graph_.seekMs(0);
+        setStatus(Status::Stopped);
+        heldAtStart_ = true;
+    });
+    tick(); // the label and the bar show the start at once
+}
+
 void PlaybackController::doPlay()
 {
-    if (status_ == Status::Paused) {
+    if (status_ == Status::Paused || (status_ == Status::Stopped && heldAtStart_ && graph_.active())) {
         graph_.run();
         setStatus(Status::Playing);
         return;
@@ -523,9 +536,9 @@ void PlaybackController::stopTicking()
 
 void PlaybackController::updateTicker()
 {
-    // Paused, or idle with nothing loaded, nothing the tick shows can change; a seek or
-    // the engine's end of stream ticks once by itself.
-    const bool wanted = tickingWanted_ && status_ != Status::Paused && graph_.active();
+    // Paused, stopped at the start, or idle with nothing loaded, nothing the tick shows
+    // can change; a seek or the engine's end of stream ticks once by itself.
+    const bool wanted = tickingWanted_ && status_ != Status::Paused && !heldAtStart_ && graph_.active();
     if (wanted && !ticker_.isActive())
         ticker_.start();
     else if (!wanted && ticker_.isActive())
@@ -569,6 +582,8 @@ void PlaybackController::updateTimeLabel()
 
 void PlaybackController::setStatus(Status status)
 {
+    if (status != Status::Stopped)
+        heldAtStart_ = false;
     if (status_ == status)
         return;
     status_ = status;

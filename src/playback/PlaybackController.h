@@ -89,6 +89,8 @@ public:
     void pauseResume();
     void next();
     void previous();
+    // Stops at the start of the entry; play goes on from there (media keys, MPRIS).
+    void stop();
     void addFiles();
     // The playlist's play item and double click, with its focused row.
     void playRequested(int focusedRow);
@@ -158,6 +160,7 @@ private:
     QString title_;
     QString timeText_ = QStringLiteral("0:00:00");
     bool dvdButtonsVisible_ = false;
+    bool heldAtStart_ = false; // stopped by stop(), the entry still loaded
     std::uint32_t lastPosition_ = 0;
     std::uint32_t lastDuration_ = 0;
     int seekMax_ = -1;

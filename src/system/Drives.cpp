@@ -4,6 +4,11 @@
 #include <QFile>
 #include <QSet>
 
+#include <fcntl.h>
+#include <linux/cdrom.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
 namespace drives {
 
 namespace {
@@ -51,6 +56,31 @@ QVector<DriveEntry> parseMounts(const QString &mountsText)
         result.append(e);
     }
     return result;
+}
+
+namespace {
+
+void doorCommand(const QString &device, unsigned long request)
+{
+    const int fd = ::open(QFile::encodeName(device).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return;
+    // Only the CD-ROM driver answers this; a mounted stick or disk is never ejected.
+    if (::ioctl(fd, CDROM_GET_CAPABILITY, 0) >= 0)
+        ::ioctl(fd, request, 0);
+    ::close(fd);
+}
+
+} // namespace
+
+void OpenDriveDoor(const QString &device)
+{
+    doorCommand(device, CDROMEJECT);
+}
+
+void CloseDriveDoor(const QString &device)
+{
+    doorCommand(device, CDROMCLOSETRAY);
 }
 
 QVector<DriveEntry> list()

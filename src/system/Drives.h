@@ -1,5 +1,6 @@
 #pragma once
 // The machine's drives for the drive menus: optical drives and mounted volumes.
+#include <QMetaType>
 #include <QString>
 #include <QVector>
 
@@ -9,6 +10,7 @@ struct DriveEntry {
     QString mountPoint;
     bool optical = false;
 };
+Q_DECLARE_METATYPE(DriveEntry)
 
 namespace drives {
 
@@ -16,5 +18,10 @@ namespace drives {
 QVector<DriveEntry> list();
 // Parses /proc/mounts text: block-device mounts only, escapes (\040) decoded.
 QVector<DriveEntry> parseMounts(const QString &mountsText);
+
+// Door commands on a drive's device, opened without waiting for a medium; a device
+// that cannot be opened or is no optical drive: nothing happens.
+void OpenDriveDoor(const QString &device);
+void CloseDriveDoor(const QString &device);
 
 } // namespace drives

@@ -28,6 +28,13 @@ public:
     {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime_);
+        // The start writes the file associations into the user's folders: a home of the test's own.
+        env.insert(QStringLiteral("HOME"), runtime_ + QStringLiteral("/home"));
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), runtime_ + QStringLiteral("/home/.config"));
+        env.insert(QStringLiteral("XDG_DATA_HOME"), runtime_ + QStringLiteral("/home/.local/share"));
+        // GStreamer's registry stays where it was built: every start is not a first start.
+        if (!env.contains(QStringLiteral("XDG_CACHE_HOME")))
+            env.insert(QStringLiteral("XDG_CACHE_HOME"), QDir::homePath() + QStringLiteral("/.cache"));
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
         env.insert(extra_);
         return env;

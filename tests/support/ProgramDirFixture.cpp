@@ -54,6 +54,7 @@ QString ProgramDirFixture::installProgram() const
 {
     const QString target = file(QStringLiteral("tarnel"));
     QFile::copy(distDir() + QStringLiteral("/tarnel"), target);
+    QFile::copy(distDir() + QStringLiteral("/tarnel.svg"), file(QStringLiteral("tarnel.svg")));
     QFile::setPermissions(target, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     return target;
 }

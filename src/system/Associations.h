@@ -1,0 +1,56 @@
+#pragma once
+// File associations on freedesktop conventions, rewritten at every start into the
+// user's own folders: the desktop entry of the "ST" type (tarnel.desktop) that opens
+// a file with this program, MIME definitions of our own for the extensions the
+// system does not know, the program's icon in the user's hicolor theme, and the
+// defaults in mimeapps.list. Every file is replaced atomically; what cannot be
+// written is skipped without a message.
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+class QProcess;
+
+namespace associations {
+
+// The 26 associated extensions, in order, dot included.
+const QStringList &extensions();
+// The MIME types of one extension (ours where the system has none).
+QStringList mimeTypesOf(const QString &extension);
+// Every type of the 26 extensions, each once, in extension order.
+QStringList mimeTypes();
+QString desktopFileName();
+// The desktop entry for the program file.
+QByteArray desktopEntryText(const QString &programPath);
+// Our shared-mime-info package.
+QByteArray mimePackageText();
+// mimeapps.list with this program first among the defaults of every type; every
+// other line stays as it was.
+QString withDefaults(const QString &mimeappsText, const QStringList &types);
+
+} // namespace associations
+
+class FileAssociations : public QObject {
+    Q_OBJECT
+public:
+    // dataHome and configHome: the user's XDG folders; iconFile: the icon to install.
+    FileAssociations(const QString &programPath, const QString &iconFile, const QString &dataHome,
+                     const QString &configHome, QObject *parent = nullptr);
+
+    // Writes every file; the MIME database is rebuilt on the side when our package
+    // changed or the database is missing (mimeDatabaseReady follows).
+    void rewrite();
+
+Q_SIGNALS:
+    // The MIME database is up to date (also when nothing needed rebuilding).
+    void mimeDatabaseReady();
+
+private:
+    void updateMimeDatabase();
+
+    QString programPath_;
+    QString iconFile_;
+    QString dataHome_;
+    QString configHome_;
+    QProcess *updater_ = nullptr;
+};
