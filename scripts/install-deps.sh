@@ -3,7 +3,8 @@
 # Quiet and quick when everything is already there.
 #   install-deps.sh          what the build, the player and the tests need
 #   install-deps.sh --bench  also the peers the benchmarks compare with (PipeWire's
-#                            PulseAudio server; it leaves PulseAudio installed)
+#                            PulseAudio server; it leaves PulseAudio installed;
+#                            the lame command for the converter benchmark)
 set -e
 
 PACKAGES="
@@ -15,6 +16,8 @@ gstreamer1.0-tools gstreamer1.0-plugins-base gstreamer1.0-plugins-good
 gstreamer1.0-plugins-bad gstreamer1.0-plugins-ugly gstreamer1.0-libav
 gstreamer1.0-pulseaudio gstreamer1.0-plugins-base-apps
 libcurl4-openssl-dev libmp3lame-dev zlib1g-dev libpulse-dev
+libavformat-dev libavcodec-dev libswresample-dev libavutil-dev
+libcdio-dev libcdio-paranoia-dev
 libx11-dev libxext-dev libxtst-dev
 pulseaudio pulseaudio-utils
 ffmpeg sox
@@ -25,7 +28,7 @@ fonts-dejavu-core
 "
 
 if [ "${1:-}" = --bench ]; then
-    PACKAGES="$PACKAGES pipewire pipewire-pulse wireplumber dbus python3"
+    PACKAGES="$PACKAGES pipewire pipewire-pulse wireplumber dbus python3 lame"
 fi
 
 missing=""
