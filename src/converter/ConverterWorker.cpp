@@ -5,6 +5,9 @@
 
 #include <QFile>
 
+#include <sys/resource.h>
+#include <unistd.h>
+
 namespace {
 
 DecoderKind decoderOf(ConversionType type)
@@ -48,6 +51,13 @@ QStringList ConverterWorker::mp3Outputs(TLameCoder &coder, const QStringList &in
 
 void ConverterWorker::run(int type, const QStringList &inputs, const QString &outputFolder)
 {
+    // A little below the player's threads, so that music playing meanwhile never
+    // waits for the conversion on a busy machine (a thread's nice value on Linux).
+    static thread_local bool niced = false;
+    if (!niced) {
+        setpriority(PRIO_PROCESS, id_t(gettid()), 5);
+        niced = true;
+    }
     const auto t = ConversionType(type);
     const bool whole = t == ConversionType::WavToMp3 ? encodeAll(inputs, outputFolder)
                                                      : decodeAll(decoderOf(t), inputs, outputFolder);

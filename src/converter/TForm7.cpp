@@ -77,6 +77,8 @@ TForm7::TForm7(MainWindowLink &main)
 
 TForm7::~TForm7()
 {
+    // The selector clears its text while the children go, after this object is gone.
+    disconnect(ComboBox1, nullptr, this, nullptr);
     worker_->cancel();
     thread_->quit();
     thread_->wait();
@@ -186,6 +188,11 @@ void TForm7::Button2Click()
     if (!type) {
         main_.dialogs().showMessage(
             this, QStringLiteral("Typ převodu „%1“ neznám, nic nebylo převedeno.").arg(ComboBox1->currentText()));
+        return;
+    }
+    // An empty folder text would put the outputs wherever the program was started.
+    if (!jobs.isEmpty() && Edit1->text().trimmed().isEmpty()) {
+        main_.dialogs().showMessage(this, QStringLiteral("Není zadána výstupní složka, nic nebylo převedeno."));
         return;
     }
     running_ = true;

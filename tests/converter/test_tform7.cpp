@@ -191,6 +191,11 @@ void TestTForm7::refusedAndCancelled()
         w.ComboBox1->setCurrentIndex(3);
         main.scripted.queueOpenFiles({flac, flac});
         w.Button1->click();
+        w.Edit1->clear();
+        w.Button2->click(); // no output folder
+        QVERIFY(!w.isRunning());
+        QCOMPARE(main.scripted.messageTexts(),
+                 QStringList{QStringLiteral("Není zadána výstupní složka, nic nebylo převedeno.")});
         w.Edit1->setText(out.path());
         w.Button2->click();
         QVERIFY(w.isRunning());
