@@ -38,5 +38,7 @@ std::unique_ptr<DecodeStream> openDecodeStream(DecoderKind kind, const QString &
 
 // The libav decoder behind the file kinds (audio file, WMA, FLAC).
 std::unique_ptr<DecodeStream> openFileDecodeStream(DecoderKind kind, const QString &path, QString *error);
+// GStreamer's decoders, for what libav cannot decode (MIDI).
+std::unique_ptr<DecodeStream> openGstDecodeStream(const QString &path, QString *error);
 // Audio-CD tracks, named <source>/TrackNN.cda (CdTracks.h).
 std::unique_ptr<DecodeStream> openCdTrackStream(const QString &path, QString *error);

@@ -4,6 +4,8 @@
 // source's exact sample count. libswresample only changes the sample format.
 #include "converter/DecodeStream.h"
 
+#include "common/PathRules.h"
+
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
@@ -240,5 +242,8 @@ std::unique_ptr<DecodeStream> openDecodeStream(DecoderKind kind, const QString &
 {
     if (kind == DecoderKind::CdTrack)
         return openCdTrackStream(path, error);
+    const QString extension = path_rules::upperExtensionOf(path);
+    if (kind == DecoderKind::AudioFile && (extension == QLatin1String(".MID") || extension == QLatin1String(".MIDI")))
+        return openGstDecodeStream(path, error);
     return openFileDecodeStream(kind, path, error);
 }
