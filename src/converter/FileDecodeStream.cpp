@@ -18,6 +18,7 @@ extern "C" {
 
 #include <algorithm>
 #include <cstring>
+#include <mutex>
 #include <vector>
 
 namespace {
@@ -55,6 +56,9 @@ public:
 
     bool open(DecoderKind kind, const QString &path, QString *error)
     {
+        // Failures reach the user as messages; libav's guesses on the way need not.
+        static std::once_flag quiet;
+        std::call_once(quiet, [] { av_log_set_level(AV_LOG_ERROR); });
         const QByteArray name = QFile::encodeName(path);
         if (int rc = avformat_open_input(&format_, name.constData(), nullptr, nullptr); rc < 0)
             return fail(error, avError(rc));

@@ -13,6 +13,9 @@
 #include <QtEndian>
 #include <QtTest>
 
+#include <csignal>
+#include <sys/resource.h>
+
 Q_DECLARE_METATYPE(DecoderKind)
 
 namespace {
@@ -117,6 +120,16 @@ void TestDecodeToWav::badInputsLeaveNothing()
         QCOMPARE(r.status, c.status);
         QVERIFY2(!r.detail.isEmpty(), qPrintable(c.input));
     }
+    // A full disk, as a file-size limit makes it: the half-written WAV goes too.
+    std::signal(SIGXFSZ, SIG_IGN);
+    rlimit old{};
+    getrlimit(RLIMIT_FSIZE, &old);
+    rlimit small = old;
+    small.rlim_cur = 32 * 1024;
+    setrlimit(RLIMIT_FSIZE, &small);
+    const DecodeResult full = DecodeToWav(out.path(), mp3, DecoderKind::AudioFile, {});
+    setrlimit(RLIMIT_FSIZE, &old);
+    QCOMPARE(full.status, DecodeResult::WriteFailed);
     QCOMPARE(QDir(out.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList());
 }
 
