@@ -15,9 +15,11 @@ gstreamer1.0-tools gstreamer1.0-plugins-base gstreamer1.0-plugins-good
 gstreamer1.0-plugins-bad gstreamer1.0-plugins-ugly gstreamer1.0-libav
 gstreamer1.0-pulseaudio gstreamer1.0-plugins-base-apps
 libcurl4-openssl-dev libmp3lame-dev zlib1g-dev libpulse-dev
+libavformat-dev libavcodec-dev libswresample-dev libavutil-dev
+libcdio-dev libcdio-paranoia-dev
 libx11-dev libxext-dev libxtst-dev
 pulseaudio pulseaudio-utils
-ffmpeg sox python3
+ffmpeg sox python3 lame
 libgtest-dev libbenchmark-dev
 xvfb xauth x11-xserver-utils
 dbus python3-dbus playerctl

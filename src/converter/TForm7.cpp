@@ -1,7 +1,11 @@
 #include "converter/TForm7.h"
 
+#include "common/PathRules.h"
+#include "converter/CdTracks.h"
+#include "converter/ConverterWorker.h"
 #include "settings/IniFile.h"
 #include "settings/LineTable.h"
+#include "ui/Dialogs.h"
 #include "ui/MainWindowLink.h"
 #include "ui/Placement.h"
 
@@ -10,6 +14,23 @@
 #include <QListWidget>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QThread>
+
+namespace {
+
+// Selector entries, dialog descriptions and extension lines of the five types.
+struct TypeRow {
+    ConversionType type;
+    int entryLine;
+    int descriptionLine;
+    int patternLine;
+};
+constexpr TypeRow kTypes[] = {
+    {ConversionType::AudioFile, 37, 34, 2}, {ConversionType::Wma, 38, 39, 3}, {ConversionType::CdTrack, 40, 41, 4},
+    {ConversionType::Flac, 42, 43, 5},      {ConversionType::WavToMp3, 44, 45, 6},
+};
+
+} // namespace
 
 TForm7::TForm7(MainWindowLink &main)
     : ToolWindow(QStringLiteral("Form7"), QStringLiteral("Panel1"), false)
@@ -33,13 +54,34 @@ TForm7::TForm7(MainWindowLink &main)
     Gauge1->setValue(0);
     Gauge2 = new QProgressBar(this);
     placeControl(Gauge2, "Gauge2", 8, 304, 404, 18);
-    Gauge2->setRange(0, 0);
-    Gauge2->setMaximum(1);
+    Gauge2->setRange(0, 1);
     Gauge2->setValue(0);
-    // Decoding and encoding come with the converter work; until then nothing can be started.
-    for (QWidget *w : std::initializer_list<QWidget *>{ComboBox1, ListBox1, Edit1, Button1, Button2})
-        w->setEnabled(false);
     FormCreate();
+
+    thread_ = new QThread(this);
+    thread_->setObjectName(QStringLiteral("converter"));
+    worker_ = new ConverterWorker;
+    worker_->moveToThread(thread_);
+    connect(thread_, &QThread::finished, worker_, &QObject::deleteLater);
+    connect(worker_, &ConverterWorker::fileProgress, this, &TForm7::LameCoder1Progress);
+    connect(worker_, &ConverterWorker::beginFile, this, &TForm7::LameCoder1BeginFile);
+    connect(worker_, &ConverterWorker::jobsDone, Gauge2, &QProgressBar::setValue);
+    connect(worker_, &ConverterWorker::problem, this, [this](const QString &text) { problems_.append(text); });
+    connect(worker_, &ConverterWorker::finished, this, &TForm7::runEnded);
+    thread_->start();
+
+    connect(Button1, &QPushButton::clicked, this, &TForm7::Button1Click);
+    connect(Button2, &QPushButton::clicked, this, &TForm7::Button2Click);
+    connect(ComboBox1, &QComboBox::currentTextChanged, this, &TForm7::ComboBox1Change);
+}
+
+TForm7::~TForm7()
+{
+    // The selector clears its text while the children go, after this object is gone.
+    disconnect(ComboBox1, nullptr, this, nullptr);
+    worker_->cancel();
+    thread_->quit();
+    thread_->wait();
 }
 
 void TForm7::FormCreate()
@@ -53,8 +95,8 @@ void TForm7::FormCreate()
     setStripText(lines.line(33, QStringLiteral("Konvertor")));
     Button1->setText(lines.line(35, Button1->text()));
     Button2->setText(lines.line(36, Button2->text()));
-    for (int n : {37, 38, 40, 42, 44})
-        ComboBox1->addItem(lines.line(n));
+    for (const TypeRow &row : kTypes)
+        ComboBox1->addItem(lines.line(row.entryLine));
     ComboBox1->setEditText(lines.line(37));
     applyMainFont(*this, main_.mainFont(), main_.mainFontColour());
 }
@@ -62,4 +104,120 @@ void TForm7::FormCreate()
 void TForm7::writeSettings(IniFile &ini) const
 {
     placement::write(ini, QStringLiteral("NASTAVENI7"), *this, false);
+}
+
+std::optional<ConversionType> TForm7::currentType() const
+{
+    const QString text = ComboBox1->currentText();
+    for (const TypeRow &row : kTypes)
+        if (main_.languageLines().line(row.entryLine) == text)
+            return row.type;
+    return std::nullopt;
+}
+
+void TForm7::ComboBox1Change()
+{
+    ListBox1->clear();
+}
+
+void TForm7::Button1Click()
+{
+    const std::optional<ConversionType> type = currentType();
+    for (const TypeRow &row : kTypes)
+        if (type && row.type == *type)
+            openFilter_ = main_.languageLines().line(row.descriptionLine) + QLatin1Char('|')
+                          + main_.extensionLines().line(row.patternLine);
+    const QStringList files = main_.dialogs().getOpenFileNames(this, openFilter_);
+    if (!files.isEmpty())
+        Edit1->setText(path_rules::directoryOf(files.last()));
+    if (type == ConversionType::CdTrack) {
+        addCdTracks(files);
+        return;
+    }
+    ListBox1->addItems(files);
+}
+
+// A CD has no track files: the tracks of every drive holding an audio disc and of
+// the chosen .cue images are offered in a chooser, and join the list as
+// <source>/TrackNN.cda. Track names chosen in the dialog join as they are.
+void TForm7::addCdTracks(const QStringList &chosen)
+{
+    QStringList sources = cd_tracks::drivesWithAudio();
+    QStringList names;
+    for (const QString &file : chosen) {
+        if (cd_tracks::isCueImage(file))
+            sources.append(file);
+        else
+            names.append(file);
+    }
+    QStringList rows;
+    QStringList paths;
+    QStringList unreadable;
+    for (const QString &source : sources) {
+        QString error;
+        const QList<cd_tracks::Track> tracks = cd_tracks::audioTracks(source, &error);
+        if (tracks.isEmpty())
+            unreadable.append(source + QStringLiteral(" (") + error + QLatin1Char(')'));
+        for (const cd_tracks::Track &t : tracks) {
+            rows.append(path_rules::fileNameOf(source) + QStringLiteral("   ") + cd_tracks::describe(t));
+            paths.append(cd_tracks::trackPath(source, t.number));
+        }
+    }
+    if (!unreadable.isEmpty())
+        main_.dialogs().showMessage(this, QStringLiteral("Stopy nelze načíst: ") + unreadable.join(QStringLiteral(", ")));
+    if (!rows.isEmpty())
+        for (int i : main_.dialogs().chooseRows(this, main_.languageLines().line(41), rows))
+            if (i >= 0 && i < paths.size())
+                names.append(paths[i]);
+    ListBox1->addItems(names);
+}
+
+void TForm7::Button2Click()
+{
+    if (running_) {
+        main_.dialogs().beep();
+        return;
+    }
+    QStringList jobs;
+    for (int i = 0; i < ListBox1->count(); ++i)
+        jobs.append(ListBox1->item(i)->text());
+    // An empty list shows 0 of 1: a 0..0 bar would turn into a busy indicator.
+    Gauge2->setRange(0, qMax(1, int(jobs.size())));
+    Gauge2->setValue(0);
+    const std::optional<ConversionType> type = currentType();
+    if (!type) {
+        main_.dialogs().showMessage(
+            this, QStringLiteral("Typ převodu „%1“ neznám, nic nebylo převedeno.").arg(ComboBox1->currentText()));
+        return;
+    }
+    // An empty folder text would put the outputs wherever the program was started.
+    if (!jobs.isEmpty() && Edit1->text().trimmed().isEmpty()) {
+        main_.dialogs().showMessage(this, QStringLiteral("Není zadána výstupní složka, nic nebylo převedeno."));
+        return;
+    }
+    running_ = true;
+    problems_.clear();
+    Gauge1->setValue(0);
+    worker_->clearCancel();
+    QMetaObject::invokeMethod(worker_, "run", Qt::QueuedConnection, Q_ARG(int, int(*type)), Q_ARG(QStringList, jobs),
+                              Q_ARG(QString, Edit1->text()));
+}
+
+void TForm7::LameCoder1BeginFile(int Num)
+{
+    Gauge2->setValue(Num);
+}
+
+void TForm7::LameCoder1Progress(int PercentComplete)
+{
+    Gauge1->setValue(PercentComplete);
+}
+
+void TForm7::runEnded()
+{
+    running_ = false;
+    if (!problems_.isEmpty())
+        main_.dialogs().showMessage(this, problems_.join(QLatin1Char('\n')));
+    problems_.clear();
+    Q_EMIT runFinished();
 }

@@ -2,6 +2,7 @@
 
 #include "playback/AudioTap.h"
 #include "playback/GstInit.h"
+#include "converter/CdTracks.h"
 
 #include <gst/app/gstappsink.h>
 #include <gst/gst.h>
@@ -47,6 +48,15 @@ GstElement *makeElement(const char *factory, const char *name = nullptr)
     return element;
 }
 
+// <source>/TrackNN.cda names an audio-CD track of a drive or a .cue image.
+QByteArray trackUri(const QString &path)
+{
+    const std::optional<cd_tracks::TrackName> track = cd_tracks::parseTrackPath(path);
+    if (!track)
+        return {};
+    return "cdda://" + QFile::encodeName(track->source) + '#' + QByteArray::number(track->number);
+}
+
 } // namespace
 
 void GstMediaGraph::ensureInitialised()
@@ -69,6 +79,12 @@ void GstMediaGraph::ensureInitialised()
             if (gst_plugin_feature_get_rank(libav) < GST_RANK_MARGINAL)
                 gst_plugin_feature_set_rank(libav, GST_RANK_MARGINAL);
             gst_object_unref(libav);
+        }
+        // Audio-CD tracks (cdda://source#N) go to libcdio's source, which reads BIN/CUE
+        // images as well as drives; cdparanoia's reads drives only.
+        if (GstPluginFeature *cdio = gst_registry_lookup_feature(registry, "cdiocddasrc")) {
+            gst_plugin_feature_set_rank(cdio, GST_RANK_PRIMARY + 1);
+            gst_object_unref(cdio);
         }
         // MP3 goes to mpg123, which loads at once: libav's decoder has the same rank in
         // 1.22 and wins by its name, and loading libav delays the first sound by 0.1 s.
@@ -219,6 +235,10 @@ void GstMediaGraph::renderFile(const QString &path)
     dropMedia();
     if (path.isEmpty())
         throw MediaGraphError(ErrFileNotFound, QStringLiteral("No file was given."));
+    if (const QByteArray track = trackUri(path); !track.isEmpty()) {
+        load(track);
+        return;
+    }
     GError *uriError = nullptr;
     gchar *uri = gst_filename_to_uri(QFile::encodeName(path).constData(), &uriError);
     if (!uri) {
@@ -459,7 +479,8 @@ void GstMediaGraph::answerNextRequest(quint64 request, quint64 generation)
         answerPath_.clear();
         Q_EMIT nextWanted();
         answering_ = false;
-        if (!answerPath_.isEmpty()) {
+        uri = trackUri(answerPath_);
+        if (uri.isEmpty() && !answerPath_.isEmpty()) {
             if (gchar *text = gst_filename_to_uri(QFile::encodeName(answerPath_).constData(), nullptr)) {
                 uri = text;
                 g_free(text);

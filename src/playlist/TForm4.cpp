@@ -1,6 +1,7 @@
 #include "playlist/TForm4.h"
 
 #include "common/PathRules.h"
+#include "converter/CdTracks.h"
 #include "playback/PlaybackController.h"
 #include "playlist/PlaylistModel.h"
 #include "playlist/PlaylistView.h"
@@ -92,9 +93,15 @@ void TForm4::updateCountStrip()
 
 void TForm4::DropTextTarget1Drop(const QStringList &files)
 {
-    for (const QString &file : files)
-        if (path_rules::isAcceptedForDrop(file))
+    for (const QString &file : files) {
+        if (path_rules::isAcceptedForDrop(file)) {
             model_.append(file);
+        } else if (cd_tracks::isCueImage(file)) {
+            // A CD image has no track files: its audio tracks join under their names.
+            for (const cd_tracks::Track &track : cd_tracks::audioTracks(file))
+                model_.append(cd_tracks::trackPath(file, track.number));
+        }
+    }
     model_.zobrazit();
 }
 

@@ -1,6 +1,10 @@
 #include "ui/Dialogs.h"
 
 #include <QApplication>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QListWidget>
+#include <QVBoxLayout>
 #include <QFileDialog>
 #include <QFontDialog>
 #include <QMessageBox>
@@ -13,6 +17,14 @@ QString Dialogs::toQtFilter(const QString &filter)
     QString patterns = filter.mid(bar + 1);
     patterns.replace(QLatin1Char(';'), QLatin1Char(' '));
     return filter.left(bar) + QStringLiteral(" (") + patterns.trimmed() + QLatin1Char(')');
+}
+
+QList<int> Dialogs::chooseRows(QWidget *, const QString &, const QStringList &rows)
+{
+    QList<int> all;
+    for (int i = 0; i < rows.size(); ++i)
+        all.append(i);
+    return all;
 }
 
 QStringList QtDialogs::getOpenFileNames(QWidget *parent, const QString &filter)
@@ -45,4 +57,29 @@ bool QtDialogs::chooseFont(QWidget *parent, QFont &font, QColor &colour)
 void QtDialogs::beep()
 {
     QApplication::beep();
+}
+
+QList<int> QtDialogs::chooseRows(QWidget *parent, const QString &caption, const QStringList &rows)
+{
+    QDialog dialog(parent);
+    dialog.setWindowTitle(caption);
+    auto *layout = new QVBoxLayout(&dialog);
+    auto *list = new QListWidget(&dialog);
+    for (const QString &row : rows) {
+        auto *item = new QListWidgetItem(row, list);
+        item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
+        item->setCheckState(Qt::Checked);
+    }
+    layout->addWidget(list);
+    auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
+    QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    layout->addWidget(buttons);
+    QList<int> chosen;
+    if (dialog.exec() != QDialog::Accepted)
+        return chosen;
+    for (int i = 0; i < list->count(); ++i)
+        if (list->item(i)->checkState() == Qt::Checked)
+            chosen.append(i);
+    return chosen;
 }

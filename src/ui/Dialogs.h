@@ -21,6 +21,9 @@ public:
     // Returns false when cancelled.
     virtual bool chooseFont(QWidget *parent, QFont &font, QColor &colour) = 0;
     virtual void beep() = 0;
+    // A list of rows to tick (all ticked at first); the indexes of the ticked rows,
+    // empty when cancelled. Without a chooser of its own a Dialogs takes every row.
+    virtual QList<int> chooseRows(QWidget *parent, const QString &caption, const QStringList &rows);
 
     // "Audio|*.mp3;*.wav" -> "Audio (*.mp3 *.wav)" for Qt's file dialogs.
     static QString toQtFilter(const QString &filter);
@@ -33,4 +36,5 @@ public:
     void showMessage(QWidget *parent, const QString &text, const QString &caption) override;
     bool chooseFont(QWidget *parent, QFont &font, QColor &colour) override;
     void beep() override;
+    QList<int> chooseRows(QWidget *parent, const QString &caption, const QStringList &rows) override;
 };

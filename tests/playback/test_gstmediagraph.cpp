@@ -29,6 +29,7 @@ private Q_SLOTS:
     void pauseSeekPositionAndDuration();
     void endOfDroppedMediaIsNotReported();
     void activeAndResetDropTheMedia();
+    void cdTrackOfAnImagePlays();
 
 private:
     QString media(const QString &name) const { return dir_.filePath(name); }
@@ -317,6 +318,21 @@ void TestGstMediaGraph::activeAndResetDropTheMedia()
     graph.renderFile(media(QStringLiteral("good.wav")));
     QVERIFY(graph.active());
     QVERIFY(runToEnd(graph, 5000));
+}
+
+// A track named <image.cue>/Track02.cda plays its own 1.5 s, not the whole image.
+void TestGstMediaGraph::cdTrackOfAnImagePlays()
+{
+    const QString cue = media(QStringLiteral("disc.cue"));
+    QVERIFY(media_maker::writeFile(media(QStringLiteral("disc.bin")), QByteArray(263 * 2352, '\0')));
+    QVERIFY(media_maker::writeFile(cue, "FILE \"disc.bin\" BINARY\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n"
+                                        "  TRACK 02 AUDIO\n    INDEX 01 00:02:00\n"));
+    GstMediaGraph &graph = *graph_;
+    graph.setMode(GraphMode::Normal);
+    graph.renderFile(cue + QStringLiteral("/Track02.cda"));
+    QVERIFY(graph.hasMedia());
+    QVERIFY(runToEnd(graph, 8000));
+    QVERIFY2(std::abs(int(graph.durationMs()) - 1506) <= 40, qPrintable(QString::number(graph.durationMs())));
 }
 
 QTEST_MAIN(TestGstMediaGraph)

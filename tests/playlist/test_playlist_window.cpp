@@ -100,9 +100,21 @@ void PlaylistWindowTest::emptyStartAsksForFiles()
 void PlaylistWindowTest::dropFiltersByExtension()
 {
     App app({"/m/first.wav"});
-    app.list().DropTextTarget1Drop({"/x/notes.txt", "/x/song.Mp3", "/x/folder", "/x/clip.vob"});
-    QCOMPARE(app.paths(), (QStringList{"/m/first.wav", "/x/song.Mp3", "/x/clip.vob"}));
-    QCOMPARE(app.list().strip()->text(), QStringLiteral("3"));
+    // A CD image adds its audio tracks under their names.
+    QTemporaryDir dir;
+    const QString cue = dir.filePath(QStringLiteral("disc.cue"));
+    QFile bin(dir.filePath(QStringLiteral("disc.bin")));
+    QVERIFY(bin.open(QIODevice::WriteOnly) && bin.write(QByteArray(400 * 2352, '\0')) > 0);
+    bin.close();
+    QFile sheet(cue);
+    QVERIFY(sheet.open(QIODevice::WriteOnly));
+    sheet.write("FILE \"disc.bin\" BINARY\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n"
+                "  TRACK 02 AUDIO\n    INDEX 01 00:03:00\n");
+    sheet.close();
+    app.list().DropTextTarget1Drop({"/x/notes.txt", "/x/song.Mp3", "/x/folder", "/x/clip.vob", cue});
+    QCOMPARE(app.paths(), (QStringList{"/m/first.wav", "/x/song.Mp3", "/x/clip.vob", cue + "/Track01.cda",
+                                       cue + "/Track02.cda"}));
+    QCOMPARE(app.list().strip()->text(), QStringLiteral("5"));
 }
 
 void PlaylistWindowTest::dropOfUrisThroughTheView()

@@ -53,3 +53,10 @@ QStringList ScriptedDialogs::messageTexts() const
         texts.append(m.text);
     return texts;
 }
+
+QList<int> ScriptedDialogs::chooseRows(QWidget *parent, const QString &, const QStringList &rows)
+{
+    chooserRows.append(rows);
+    opened(parent);
+    return chooseAnswers.isEmpty() ? QList<int>() : chooseAnswers.dequeue();
+}

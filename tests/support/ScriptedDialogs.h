@@ -39,6 +39,8 @@ public:
     void showMessage(QWidget *parent, const QString &text, const QString &caption = QString()) override;
     bool chooseFont(QWidget *parent, QFont &font, QColor &colour) override;
     void beep() override { ++beeps; }
+    // Answers from chooseAnswers (empty queue: cancelled); the rows shown are kept.
+    QList<int> chooseRows(QWidget *parent, const QString &caption, const QStringList &rows) override;
 
     // Texts of the messages shown, in order.
     QStringList messageTexts() const;
@@ -46,6 +48,8 @@ public:
     QQueue<QStringList> openAnswers;
     QQueue<QString> saveAnswers;
     QQueue<FontAnswer> fontAnswers;
+    QQueue<QList<int>> chooseAnswers;
+    QList<QStringList> chooserRows; // one per chooser shown
 
     QStringList openFilters; // one per open dialog shown
     QList<SaveRequest> saveRequests;
