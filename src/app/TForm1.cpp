@@ -1,5 +1,6 @@
 #include "app/TForm1.h"
 
+#include "common/AtomicFile.h"
 #include "common/PathRules.h"
 #include "playlist/PlaylistModel.h"
 #include "settings/Colour.h"
@@ -90,6 +91,10 @@ void TForm1::FormCreate()
     // plug-ins come installed with the system.
     setStripText(caption());
     buildMenu();
+    // Saves killed half-way (power cut, kill -9) leave their temporary files behind.
+    atomic_file::removeStaleTemporaries(programDir_, {QStringLiteral("nastaveni.ini"), QStringLiteral("playlist.st3"),
+                                                      QStringLiteral("radia.st3"), QStringLiteral("update.txt")});
+    atomic_file::removeStaleTemporaries(programDir_ + QStringLiteral("zkratky"), {QStringLiteral("zkratky.txt")});
     loadStoredPlaylist();
     barLook_.caption = caption();
     barLook_.first = QColor(255, 0, 0);
@@ -128,6 +133,13 @@ void TForm1::loadStoredPlaylist()
                   .arg(path, result.movedAsidePath);
         // Told once, after the windows are up.
         QTimer::singleShot(0, this, [this, text] { dialogs_.showMessage(this, text); });
+    } else if (result.status == ListStore::LoadResult::Status::CutAtZero) {
+        const QString text = result.movedAsidePath.isEmpty()
+            ? QStringLiteral("Soubor se seznamem skladeb \"%1\" obsahuje nulový bajt; načteny jsou jen položky před ním. "
+                             "Soubor zůstává beze změny.").arg(path)
+            : QStringLiteral("Soubor se seznamem skladeb \"%1\" obsahuje nulový bajt; načteny jsou jen položky před ním. "
+                             "Celý soubor byl uschován jako \"%2\".").arg(path, result.movedAsidePath);
+        QTimer::singleShot(0, this, [this, text] { dialogs_.showMessage(this, text); });
     } else if (result.status == ListStore::LoadResult::Status::Unreadable) {
         const QString text = QStringLiteral("Soubor se seznamem skladeb \"%1\" nelze přečíst: %2").arg(path, result.error);
         QTimer::singleShot(0, this, [this, text] { dialogs_.showMessage(this, text); });
@@ -139,9 +151,9 @@ void TForm1::readSettings(const IniFile &ini)
     const QString s = QStringLiteral("NASTAVENI1");
     languageCode_ = ini.readString(s, QStringLiteral("Jazyk"), QStringLiteral("cs"));
     setFixedSize(217, 190);
-    move(ini.readInteger(s, QStringLiteral("ZLeva"), 0), ini.readInteger(s, QStringLiteral("ZHora"), 0));
+    placement::moveTo(*this, ini.readInteger(s, QStringLiteral("ZLeva"), 0), ini.readInteger(s, QStringLiteral("ZHora"), 0));
     QFont f(ini.readString(s, QStringLiteral("FTyp"), QStringLiteral("Arial")));
-    f.setPointSize(std::max(1, ini.readInteger(s, QStringLiteral("FVelikost"), 8)));
+    f.setPointSize(std::clamp(ini.readInteger(s, QStringLiteral("FVelikost"), 8), 4, 72)); // readable
     quint32 colourValue = 0;
     if (!colour::fromString(QStringLiteral("clblack"), colourValue))
         colourValue = 0;

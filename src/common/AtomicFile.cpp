@@ -1,5 +1,6 @@
 #include "common/AtomicFile.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
@@ -37,8 +38,11 @@ bool writeAll(int fd, const char *data, qsizetype size)
 
 } // namespace
 
-bool write(const QString &path, const QByteArray &data, QString *error)
+bool write(const QString &givenPath, const QByteArray &data, QString *error)
 {
+    // A link (a settings file kept with the user's dotfiles) keeps pointing where it did.
+    const QFileInfo given(givenPath);
+    const QString path = given.isSymLink() && given.exists() ? given.canonicalFilePath() : givenPath;
     const QByteArray target = QFile::encodeName(path);
     QByteArray temp = target + ".tmp-XXXXXX";
     const int fd = ::mkstemp(temp.data());
@@ -79,6 +83,16 @@ bool write(const QString &path, const QByteArray &data, QString *error)
         ::close(dfd);
     }
     return true;
+}
+
+void removeStaleTemporaries(const QString &folder, const QStringList &names)
+{
+    QDir dir(folder);
+    for (const QString &name : names) {
+        const QStringList found = dir.entryList({name + QStringLiteral(".tmp-??????")}, QDir::Files | QDir::Hidden);
+        for (const QString &temp : found)
+            dir.remove(temp);
+    }
 }
 
 } // namespace atomic_file

@@ -100,12 +100,36 @@ QStringList splitLines(const QString &text)
     return lines;
 }
 
+QStringList decodeLines(const QByteArray &bytes)
+{
+    QStringList lines;
+    const char *p = bytes.constData();
+    qsizetype n = bytes.size();
+    if (n >= 3 && bytes.startsWith("\xEF\xBB\xBF")) {
+        p += 3;
+        n -= 3;
+    }
+    qsizetype start = 0;
+    const auto take = [&](qsizetype end) { lines.append(decode(QByteArray::fromRawData(p + start, end - start))); };
+    for (qsizetype i = 0; i < n; ++i) {
+        if (p[i] != '\r' && p[i] != '\n')
+            continue;
+        take(i);
+        if (p[i] == '\r' && i + 1 < n && p[i + 1] == '\n')
+            ++i;
+        start = i + 1;
+    }
+    if (start < n)
+        take(n);
+    return lines;
+}
+
 bool readLines(const QString &path, QStringList &lines)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return false;
-    lines = splitLines(decode(file.readAll()));
+    lines = decodeLines(file.readAll());
     return true;
 }
 

@@ -14,6 +14,11 @@ QString decode(const QByteArray &bytes);
 // Splits text into lines: CR, LF and CR LF all end a line; a final break adds no empty line.
 QStringList splitLines(const QString &text);
 
+// The same split on bytes, each line decoded by itself (UTF-8 when valid, else
+// Windows-1250), so that one line of the old code page spoils no other line. A UTF-8
+// byte order mark at the start is skipped.
+QStringList decodeLines(const QByteArray &bytes);
+
 // Reads a whole text file as lines. Returns false when the file cannot be read.
 bool readLines(const QString &path, QStringList &lines);
 

@@ -80,7 +80,7 @@ void TForm6::FormCreate()
     loadStations();
     const IniFile ini(main_.settingsPath());
     const QString s = QStringLiteral("NASTAVENI6");
-    move(ini.readInteger(s, QStringLiteral("ZLeva"), 0), ini.readInteger(s, QStringLiteral("ZHora"), 0));
+    placement::moveTo(*this, ini.readInteger(s, QStringLiteral("ZLeva"), 0), ini.readInteger(s, QStringLiteral("ZHora"), 0));
     ProgressBar1->setValue(std::clamp(ini.readInteger(s, QStringLiteral("Hlasitost"), 65535), 0, 65535));
     if (ini.readBool(s, QStringLiteral("Videt"), true))
         main_.performToggle(WindowId::Radio);
@@ -131,6 +131,10 @@ void TForm6::loadStations()
             : QStringLiteral("Soubor se seznamem stanic \"%1\" je poškozený a nelze jej načíst. "
                              "Byl uschován jako \"%2\"; seznam začíná prázdný.")
                   .arg(path, result.movedAsidePath);
+    else if (result.status == Status::CutAtZero)
+        text = QStringLiteral("Soubor se seznamem stanic \"%1\" obsahuje nulový bajt; načteny jsou jen stanice před ním. %2")
+                   .arg(path, result.movedAsidePath.isEmpty() ? QStringLiteral("Soubor zůstává beze změny.")
+                                                             : QStringLiteral("Celý soubor byl uschován jako \"%1\".").arg(result.movedAsidePath));
     else if (result.status == Status::Unreadable)
         text = QStringLiteral("Soubor se seznamem stanic \"%1\" nelze přečíst: %2").arg(path, result.error);
     if (!text.isEmpty()) // told once, after the windows are up

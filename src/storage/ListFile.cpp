@@ -50,6 +50,10 @@ bool inflateAll(const QByteArray &input, QByteArray &output)
         zs.avail_out = static_cast<uInt>(chunk);
         rc = inflate(&zs, Z_NO_FLUSH);
         output.resize(used + chunk - zs.avail_out);
+        if (output.size() > MaxTextBytes) {
+            rc = Z_DATA_ERROR;
+            break;
+        }
         // No progress: either the next piece of a huge input is due, or the stream is cut short.
         if (rc == Z_BUF_ERROR && zs.avail_in == 0 && left > 0)
             rc = Z_OK;
@@ -103,8 +107,18 @@ QByteArray listToText(const QStringList &entries)
 QStringList textToList(const QByteArray &text)
 {
     const qsizetype end = text.indexOf('\0');
-    const QByteArray used = end < 0 ? text : text.left(end);
-    return text_codec::splitLines(text_codec::decode(used));
+    return text_codec::decodeLines(end < 0 ? text : QByteArray::fromRawData(text.constData(), end));
+}
+
+bool hasTextAfterZero(const QByteArray &text)
+{
+    const qsizetype end = text.indexOf('\0');
+    if (end < 0)
+        return false;
+    for (qsizetype i = end + 1; i < text.size(); ++i)
+        if (text[i] != '\0')
+            return true;
+    return false;
 }
 
 } // namespace list_file

@@ -86,6 +86,15 @@ ListStore::LoadResult ListStore::loadList(const QString &path, bool createEmptyW
     text.open(QIODevice::ReadWrite);
     if (list_file::DecompressStream(source, text)) {
         result.entries = list_file::textToList(text.data());
+        if (list_file::hasTextAfterZero(text.data())) {
+            // The next save would drop what follows the zero byte: keep the file as it is.
+            result.status = Status::CutAtZero;
+            const QString aside = asidePathFor(path, QDateTime::currentDateTime());
+            if (QFile::copy(path, aside))
+                result.movedAsidePath = aside;
+            else
+                result.safeToReplace = false; // nothing may overwrite the only copy
+        }
         return result;
     }
 

@@ -14,6 +14,7 @@ public:
             CreatedEmpty, // was missing, now exists with zero bytes
             Missing,      // was missing and not to be created; nothing written
             Damaged,      // did not inflate; moved aside to movedAsidePath when possible
+            CutAtZero,    // loaded up to a zero byte with entries after it; the file was copied to movedAsidePath
             Unreadable,   // could not be read (or created); error says why
         };
         QStringList entries;

@@ -39,8 +39,11 @@ QString QtDialogs::getSaveFileName(QWidget *parent, const QString &filter, const
 
 void QtDialogs::showMessage(QWidget *parent, const QString &text, const QString &caption)
 {
+    // Centred on its window only when that is shown; a hidden one (closed to the tray,
+    // or not yet up) would put the box where nobody sees it.
+    QWidget *owner = parent && parent->isVisible() ? parent : nullptr;
     QMessageBox box(QMessageBox::NoIcon, caption.isEmpty() ? QStringLiteral("Tarnel") : caption, text,
-                    QMessageBox::Ok, parent);
+                    QMessageBox::Ok, owner);
     box.exec();
 }
 

@@ -2,22 +2,72 @@
 
 #include "settings/IniFile.h"
 
+#include <QGuiApplication>
 #include <QPalette>
+#include <QScreen>
+
+#include <algorithm>
 #include <QWidget>
 
 namespace placement {
+
+namespace {
+
+constexpr int StripHeight = 17;
+constexpr int StripPart = 60; // of the strip's width that must be on a screen to grab it
+
+QRect screenArea()
+{
+    QRect area;
+    for (const QScreen *screen : QGuiApplication::screens())
+        area = area.united(screen->availableGeometry());
+    return area;
+}
+
+} // namespace
+
+void resizeTo(QWidget &window, int width, int height)
+{
+    QSize size(std::max(width, 1), std::max(height, 1));
+    const QRect area = screenArea();
+    if (area.isValid())
+        size = size.boundedTo(area.size());
+    // The window's minimum size applies to what was stored.
+    window.resize(size.expandedTo(window.minimumSize()).boundedTo(window.maximumSize()));
+}
+
+void moveTo(QWidget &window, int left, int top)
+{
+    const QList<QScreen *> screens = QGuiApplication::screens();
+    if (screens.isEmpty()) {
+        window.move(left, top);
+        return;
+    }
+    // 64-bit arithmetic: stored values may be anything an int holds.
+    const qint64 part = std::min(StripPart, window.width());
+    const auto stripOn = [&](const QRect &a) {
+        return qint64(left) + part > a.left() && qint64(left) < qint64(a.right()) - part + 1
+            && qint64(top) >= a.top() && qint64(top) + StripHeight <= qint64(a.bottom()) + 1;
+    };
+    for (const QScreen *screen : screens)
+        if (stripOn(screen->availableGeometry())) {
+            window.move(left, top);
+            return;
+        }
+    const QRect a = QGuiApplication::primaryScreen()->availableGeometry();
+    const qint64 x = std::clamp<qint64>(left, a.left(), std::max<qint64>(a.left(), qint64(a.right()) + 1 - std::max<qint64>(part, window.width())));
+    const qint64 y = std::clamp<qint64>(top, a.top(), std::max<qint64>(a.top(), qint64(a.bottom()) + 1 - StripHeight));
+    window.move(int(x), int(y));
+}
 
 bool read(const IniFile &ini, const QString &section, QWidget &window, QSize defaultSize)
 {
     if (defaultSize.isValid()) {
         const int w = ini.readInteger(section, QStringLiteral("Sirka"), defaultSize.width());
         const int h = ini.readInteger(section, QStringLiteral("Vyska"), defaultSize.height());
-        // The window's minimum size applies to what was stored.
-        window.resize(QSize(w, h).expandedTo(window.minimumSize()).boundedTo(window.maximumSize()));
+        resizeTo(window, w, h);
     }
-    const int left = ini.readInteger(section, QStringLiteral("ZLeva"), 0);
-    const int top = ini.readInteger(section, QStringLiteral("ZHora"), 0);
-    window.move(left, top);
+    moveTo(window, ini.readInteger(section, QStringLiteral("ZLeva"), 0), ini.readInteger(section, QStringLiteral("ZHora"), 0));
     return ini.readBool(section, QStringLiteral("Videt"), true);
 }
 

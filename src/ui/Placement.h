@@ -13,6 +13,11 @@ namespace placement {
 
 // Reads size (when defaultSize is valid), then position; applies them; returns Videt.
 bool read(const IniFile &ini, const QString &section, QWidget &window, QSize defaultSize);
+// Moves the window to a stored position, kept so that its caption strip lies on a
+// screen: a window stored off every screen (another monitor, a wild value) comes back.
+void moveTo(QWidget &window, int left, int top);
+// A stored size within what the screens can show, and not below the window's minimum.
+void resizeTo(QWidget &window, int width, int height);
 // Writes Sirka/Vyska (when sized), ZLeva, ZHora and Videt (when withVisible).
 void write(IniFile &ini, const QString &section, const QWidget &window, bool sized, bool withVisible = true);
 

@@ -34,7 +34,7 @@ void TForm8::FormCreate(int radioBarPosition)
     const IniFile ini(main_.settingsPath());
     const QString s = QStringLiteral("NASTAVENI8");
     ProgressBar[1]->setValue(std::clamp(radioBarPosition, 0, 65535));
-    move(ini.readInteger(s, QStringLiteral("ZLeva"), 0), ini.readInteger(s, QStringLiteral("ZHora"), 0));
+    placement::moveTo(*this, ini.readInteger(s, QStringLiteral("ZLeva"), 0), ini.readInteger(s, QStringLiteral("ZHora"), 0));
     if (ini.readBool(s, QStringLiteral("Videt"), true))
         main_.performToggle(WindowId::Volume);
     for (int i = 2; i <= 4; ++i)

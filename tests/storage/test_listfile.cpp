@@ -167,6 +167,11 @@ private Q_SLOTS:
             << QByteArray::fromHex("50f8ed6c699a0d0a9e6c759d6f75e86bfd0d0a")
             << QStringList{QStringLiteral("Příliš"), QStringLiteral("žluťoučký")};
         QTest::newRow("utf-8") << QStringLiteral("Příliš\r\n").toUtf8() << QStringList{QStringLiteral("Příliš")};
+        // One line of the old code page spoils no other line.
+        QTest::newRow("utf-8 and one windows-1250 line")
+            << QStringLiteral("Příliš\r\n").toUtf8() + QByteArray::fromHex("9e6c759d6f75e86bfd0d0a") + QStringLiteral("kůň\r\n").toUtf8()
+            << QStringList{QStringLiteral("Příliš"), QStringLiteral("žluťoučký"), QStringLiteral("kůň")};
+        QTest::newRow("byte order mark") << QByteArray("\xEF\xBB\xBF/a.mp3\r\n") << QStringList{"/a.mp3"};
     }
     void readsTextRules()
     {
@@ -177,8 +182,14 @@ private Q_SLOTS:
         const QString path = dir_->filePath("playlist.st3");
         writeFile(path, compressed(text));
         const auto result = ListStore::loadList(path, true);
-        QCOMPARE(result.status, Status::Loaded);
         QCOMPARE(result.entries, entries);
+        // Entries after a zero byte would be lost at the next save: the file is kept.
+        if (list_file::hasTextAfterZero(text)) {
+            QCOMPARE(result.status, Status::CutAtZero);
+            QCOMPARE(readFile(result.movedAsidePath), compressed(text));
+        } else {
+            QCOMPARE(result.status, Status::Loaded);
+        }
     }
 
     void writesUtf8WithCrLfAfterEveryEntry()
@@ -234,6 +245,7 @@ private Q_SLOTS:
         QTest::newRow("corrupt deflate data") << badData;
         QTest::newRow("bad header check") << QByteArray("\x78\xdb") + kTwoEntryStream.mid(2);
         QTest::newRow("plain text") << QByteArray("C:\\a.mp3\r\n");
+        QTest::newRow("inflates beyond 64 MiB") << compressed(QByteArray(list_file::MaxTextBytes + 1, 'a'));
     }
     void damagedFileIsMovedAsideIntact()
     {
