@@ -27,6 +27,7 @@ xdg-utils libglib2.0-bin shared-mime-info
 dosfstools ntfs-3g xorriso
 adwaita-icon-theme hicolor-icon-theme
 fonts-dejavu-core
+php-cli php-sqlite3
 "
 
 if [ "${1:-}" = --bench ]; then
