@@ -2,6 +2,7 @@
 // slider, and the tray icon with its animation.
 #include "app/TForm1.h"
 
+#include "playback/GstMediaGraph.h"
 #include "playback/MediaGraph.h"
 #include "playback/PlaybackController.h"
 #include "ui/ClickDragBar.h"
@@ -15,6 +16,16 @@
 #include <QTimer>
 #include <QToolButton>
 
+namespace {
+// The language lines that say why a file did not open (the last lines of the file).
+constexpr int LineNotFound = 79;
+constexpr int LineCannotRead = 80;
+constexpr int LineCannotRender = 81;
+constexpr int LineNoDecoder = 82;
+constexpr int LineDamaged = 83;
+constexpr int LineNotRegular = 84;
+} // namespace
+
 void TForm1::attachPlayback(PlaybackController &controller, MediaGraph &graph)
 {
     controller_ = &controller;
@@ -23,7 +34,13 @@ void TForm1::attachPlayback(PlaybackController &controller, MediaGraph &graph)
     controller.setTexts({tables_.language.line(14, QStringLiteral("Prehravani")),
                          tables_.language.line(15, QStringLiteral("Pauza")),
                          tables_.language.line(16, Label2->text()),
-                         tables_.language.line(6) + QLatin1Char('|') + tables_.extensions.line(1)});
+                         tables_.language.line(6) + QLatin1Char('|') + tables_.extensions.line(1),
+                         {{GstMediaGraph::ErrFileNotFound, tables_.language.line(LineNotFound)},
+                          {GstMediaGraph::ErrFileAccess, tables_.language.line(LineCannotRead)},
+                          {GstMediaGraph::ErrCannotRender, tables_.language.line(LineCannotRender)},
+                          {GstMediaGraph::ErrNoDecoder, tables_.language.line(LineNoDecoder)},
+                          {GstMediaGraph::ErrDecodeFailed, tables_.language.line(LineDamaged)}},
+                         tables_.language.line(LineNotRegular, QStringLiteral("Not a regular file."))});
     Label2->setText(controller.statusText());
 
     connect(SpeedButton1, &QToolButton::clicked, &controller, &PlaybackController::play);

@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QThread>
+#include <QTimer>
 #include <QFile>
 #include <QLocalServer>
 #include <QLocalSocket>
@@ -21,6 +22,20 @@ constexpr char Ack = '\x06';
 constexpr qsizetype MaxHandOff = 64 * 1024;
 } // namespace
 
+namespace {
+// A directory of ours that nobody else may enter or replace (made so when we can).
+bool privateDirectory(const QByteArray &dir)
+{
+    ::mkdir(dir.constData(), 0700);
+    struct stat st {};
+    if (::lstat(dir.constData(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != ::getuid())
+        return false;
+    if ((st.st_mode & 077) != 0 && ::chmod(dir.constData(), 0700) != 0)
+        return false;
+    return true;
+}
+} // namespace
+
 QString SingleInstance::defaultRuntimeDir()
 {
     const QByteArray xdg = qgetenv("XDG_RUNTIME_DIR");
@@ -31,9 +46,20 @@ QString SingleInstance::defaultRuntimeDir()
             && (st.st_mode & 077) == 0)
             return QFile::decodeName(xdg);
     }
-    const QString fallback = QStringLiteral("/tmp/tarnel-%1").arg(::getuid());
-    ::mkdir(QFile::encodeName(fallback).constData(), 0700);
-    return fallback;
+    // Without a runtime directory: /tmp/tarnel-<uid>, unless someone else took that name
+    // first; then a folder in the user's own cache, which no other user can create. Both
+    // are found again by every start of the same user, so one instance per user holds.
+    const QByteArray inTmp = "/tmp/tarnel-" + QByteArray::number(::getuid());
+    if (privateDirectory(inTmp))
+        return QFile::decodeName(inTmp);
+    QByteArray cache = qgetenv("XDG_CACHE_HOME");
+    if (cache.isEmpty() || !cache.startsWith('/'))
+        cache = qgetenv("HOME") + "/.cache";
+    ::mkdir(cache.constData(), 0700);
+    const QByteArray inCache = cache + "/tarnel-runtime";
+    privateDirectory(inCache);
+    // When even that is not ours, acquire() refuses to trust it and the guard is off.
+    return QFile::decodeName(inCache);
 }
 
 SingleInstance::SingleInstance(const QString &runtimeDir, QObject *parent)
@@ -90,7 +116,21 @@ bool SingleInstance::listen(std::function<void(const QByteArray &)> handler)
     if (!server_->listen(socketPath()))
         return false;
     connect(server_, &QLocalServer::newConnection, this, &SingleInstance::onNewConnection);
+    // A failed accept (out of file descriptors, say) makes QLocalServer close itself for
+    // good: listen again once descriptors are free.
+    watchdog_ = new QTimer(this);
+    watchdog_->setInterval(RelistenIntervalMs);
+    connect(watchdog_, &QTimer::timeout, this, &SingleInstance::keepListening);
+    watchdog_->start();
     return true;
+}
+
+void SingleInstance::keepListening()
+{
+    if (!server_ || server_->isListening())
+        return;
+    QLocalServer::removeServer(socketPath());
+    server_->listen(socketPath());
 }
 
 void SingleInstance::onNewConnection()
@@ -164,6 +204,8 @@ bool SingleInstance::handOff(const QByteArray &path, int timeoutMs)
 
 void SingleInstance::release()
 {
+    delete watchdog_;
+    watchdog_ = nullptr;
     if (server_) {
         server_->close();
         delete server_;

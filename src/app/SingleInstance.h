@@ -10,6 +10,7 @@
 
 class QLocalServer;
 class QLocalSocket;
+class QTimer;
 
 class SingleInstance : public QObject {
     Q_OBJECT
@@ -31,14 +32,19 @@ public:
 
     QString socketPath() const;
     QString lockPath() const;
+    // XDG_RUNTIME_DIR when it is private; else /tmp/tarnel-<uid>, or, when another user
+    // holds that name, $XDG_CACHE_HOME/tarnel-runtime.
     static QString defaultRuntimeDir();
+    static constexpr int RelistenIntervalMs = 1000;
 
 private:
     void onNewConnection();
     void onReadyRead(QLocalSocket *socket);
+    void keepListening();
 
     QString dir_;
     int lockFd_ = -1;
     QLocalServer *server_ = nullptr;
+    QTimer *watchdog_ = nullptr;
     std::function<void(const QByteArray &)> handler_;
 };

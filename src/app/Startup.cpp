@@ -1,6 +1,7 @@
 #include "app/Startup.h"
 
 #include "app/TForm1.h"
+#include "common/TextCodec.h"
 #include "converter/TForm7.h"
 #include "online/TForm2.h"
 #include "playback/GstInit.h"
@@ -70,7 +71,7 @@ Startup::Startup(const QString &programDir, const QStringList &arguments, Dialog
             main->ProgressBar1->setValue(level);
             graph.setVolume(level);
         };
-        hooks.openFile = [main](const QString &path) { main->receiveHandOff(QFile::encodeName(path)); };
+        hooks.openFile = [main](const QString &path) { main->receiveHandOff(text_codec::encodeFileName(path)); };
         mpris_ = std::make_unique<MprisService>(*services.mprisBus, *controller_, graph_, std::move(hooks));
         MprisService *mpris = mpris_.get();
         QObject::connect(form1_->ProgressBar1, &ClickDragBar::applied, mpris, [mpris] { mpris->volumeChanged(); });

@@ -2,6 +2,8 @@
 
 #include "common/AtomicFile.h"
 #include "common/PathRules.h"
+#include "common/ProgramDir.h"
+#include "common/TextCodec.h"
 #include "playlist/PlaylistModel.h"
 #include "settings/Colour.h"
 #include "settings/IniFile.h"
@@ -18,16 +20,20 @@
 #include <QCloseEvent>
 #include <QContextMenuEvent>
 #include <QFile>
+#include <QFileInfo>
 #include <QFontMetrics>
 #include <QLabel>
 #include <QSlider>
 #include <QTimer>
 #include <QToolButton>
 
+#include <cstdio>
+
 TForm1::TForm1(const QString &programDir, Dialogs &dialogs, const ImageList &images, PlaylistModel &playlist,
                const SystemServices &services, QWidget *parent)
     : ToolWindow(QStringLiteral("Form1"), QStringLiteral("Panel1"), false, parent)
     , programDir_(programDir)
+    , stateDir_(program_dir::stateDir(programDir))
     , services_(services)
     , dialogs_(dialogs)
     , images_(images)
@@ -92,9 +98,10 @@ void TForm1::FormCreate()
     setStripText(caption());
     buildMenu();
     // Saves killed half-way (power cut, kill -9) leave their temporary files behind.
-    atomic_file::removeStaleTemporaries(programDir_, {QStringLiteral("nastaveni.ini"), QStringLiteral("playlist.st3"),
-                                                      QStringLiteral("radia.st3"), QStringLiteral("update.txt")});
-    atomic_file::removeStaleTemporaries(programDir_ + QStringLiteral("zkratky"), {QStringLiteral("zkratky.txt")});
+    for (const QString &name : program_dir::rewrittenFiles()) {
+        const QFileInfo file(stateDir_ + name);
+        atomic_file::removeStaleTemporaries(file.path(), {file.fileName()});
+    }
     loadStoredPlaylist();
     barLook_.caption = caption();
     barLook_.first = QColor(255, 0, 0);
@@ -103,7 +110,7 @@ void TForm1::FormCreate()
 
     const IniFile ini(settingsPath());
     readSettings(ini);
-    tables_.load(programDir_, languageCode_);
+    tables_.load(programDir_, languageCode_, stateDir_);
     applyCaptions();
     // The file associations, rewritten at every start (the MIME database on the side).
     if (services_.associations)
@@ -119,7 +126,7 @@ void TForm1::FormCreate()
 
 void TForm1::loadStoredPlaylist()
 {
-    const QString path = programDir_ + QStringLiteral("playlist.st3");
+    const QString path = stateDir_ + QStringLiteral("playlist.st3");
     const ListStore::LoadResult result = ListStore::loadList(path, true);
     playlistSafeToReplace_ = result.safeToReplace;
     memo1_ = result.entries;
@@ -212,7 +219,7 @@ void TForm1::receiveHandOff(const QByteArray &pathBytes)
 {
     // The path travels as bytes up to its terminating zero; file names are bytes on Linux.
     const qsizetype zero = pathBytes.indexOf('\0');
-    const QString path = QFile::decodeName(zero < 0 ? pathBytes : pathBytes.left(zero));
+    const QString path = text_codec::decodeFileName(zero < 0 ? pathBytes : pathBytes.left(zero));
     if (!path.isEmpty() && path_rules::isAcceptedForHandOff(path))
         playlist_.append(path);
     playlist_.zobrazit();
@@ -220,22 +227,58 @@ void TForm1::receiveHandOff(const QByteArray &pathBytes)
 
 void TForm1::setTitleText(const QString &text)
 {
-    Label3->setText(text);
+    title_ = text;
+    titleOffset_ = 0;
+    showTitle();
     updateMarquee();
+}
+
+QString TForm1::titleText() const
+{
+    return title_.mid(titleOffset_) + title_.left(titleOffset_);
+}
+
+QString TForm1::rotatedPrefix(qsizetype n) const
+{
+    QString part = title_.mid(titleOffset_, n);
+    if (part.size() < n)
+        part += title_.left(std::min(n - part.size(), titleOffset_));
+    return part;
+}
+
+void TForm1::showTitle()
+{
+    const QFontMetrics metrics(Label3->font());
+    const int limit = std::max(width(), Label3->width());
+    QString shown;
+    for (qsizetype n = 64;; n *= 2) {
+        shown = rotatedPrefix(n);
+        if (shown.size() >= title_.size() || metrics.horizontalAdvance(shown) > limit)
+            break;
+    }
+    Label3->setText(shown);
 }
 
 bool TForm1::titleNeedsScrolling() const
 {
-    const QString text = Label3->text();
-    return text.size() >= 2 && QFontMetrics(Label3->font()).horizontalAdvance(text) >= width();
+    if (title_.size() < 2)
+        return false;
+    const QFontMetrics metrics(Label3->font());
+    for (qsizetype n = 64;; n *= 2) {
+        const QString part = title_.left(n);
+        if (metrics.horizontalAdvance(part) >= width())
+            return true;
+        if (part.size() >= title_.size())
+            return false;
+    }
 }
 
 void TForm1::RotateTitle()
 {
     if (!titleNeedsScrolling())
         return;
-    const QString text = Label3->text();
-    Label3->setText(text.mid(1) + text.left(1));
+    titleOffset_ = (titleOffset_ + 1) % title_.size();
+    showTitle();
 }
 
 void TForm1::updateMarquee()
@@ -265,6 +308,8 @@ void TForm1::hideEvent(QHideEvent *event)
 void TForm1::changeEvent(QEvent *event)
 {
     ToolWindow::changeEvent(event);
+    if (event->type() == QEvent::FontChange && Label3)
+        showTitle();
     if (event->type() == QEvent::WindowStateChange || event->type() == QEvent::FontChange)
         updateMarquee();
 }
@@ -307,18 +352,35 @@ bool TForm1::FormClose()
     QString error;
     if (!ini.save(&error)) {
         // Losing the settings must not cost the playlist too: report, then store it anyway.
-        dialogs_.showMessage(this, IniFile::unableToWriteMessage(iniPath));
+        reportSaveFailure(IniFile::unableToWriteMessage(iniPath), error);
         ok = false;
     }
     memo1_ = playlist_.paths();
-    const QString listPath = programDir_ + QStringLiteral("playlist.st3");
+    const QString listPath = stateDir_ + QStringLiteral("playlist.st3");
     if (!playlistSafeToReplace_) {
         // The stored file could not be read or moved aside: replacing it would destroy it.
         return ok;
     }
     if (!ListStore::saveList(listPath, memo1_, &error)) {
-        dialogs_.showMessage(this, error);
+        reportSaveFailure(error, QString());
         ok = false;
     }
     return ok;
+}
+
+void TForm1::closeForSignal()
+{
+    closeFromSignal_ = true;
+    close();
+}
+
+void TForm1::reportSaveFailure(const QString &text, const QString &reason)
+{
+    saveFailed_ = true;
+    if (closeFromSignal_) {
+        const QString line = reason.isEmpty() ? text : text + QStringLiteral(": ") + reason;
+        std::fprintf(stderr, "tarnel: %s\n", line.toLocal8Bit().constData());
+        return;
+    }
+    dialogs_.showMessage(this, text);
 }

@@ -41,7 +41,8 @@ public:
 
     // MainWindowLink
     QString programDir() const override { return programDir_; }
-    QString settingsPath() const override { return programDir_ + QStringLiteral("nastaveni.ini"); }
+    QString stateDir() const override { return stateDir_; }
+    QString settingsPath() const override { return stateDir_ + QStringLiteral("nastaveni.ini"); }
     const LineTable &languageLines() const override { return tables_.language; }
     const LineTable &extensionLines() const override { return tables_.extensions; }
     LineTable &shortcutLines() override { return tables_.shortcuts; }
@@ -76,11 +77,19 @@ public:
     // A file handed over by a second instance (the bytes of its first argument).
     void receiveHandOff(const QByteArray &pathBytes);
 
+    // Closes as close() does, for a termination signal: nobody may be there to answer a
+    // message box, so a failed save is written to standard error instead.
+    void closeForSignal();
+    // A save at the close failed: the program's exit status says so.
+    bool saveFailed() const { return saveFailed_; }
+
     // Title line marquee step (Timer1).
     void RotateTitle();
     void setTitleText(const QString &text);
     // Whether the title is too wide to stand still (the marquee has something to move).
     bool titleNeedsScrolling() const;
+    // The whole title as rotated now; Label3 holds only as much of it as can be seen.
+    QString titleText() const;
     // Whether the tray animation runs now.
     bool trayAnimating() const;
 
@@ -139,6 +148,7 @@ protected:
 private:
     void FormCreate();
     bool FormClose();
+    void reportSaveFailure(const QString &text, const QString &reason);
     void buildMenu();
     void buildDriveMenus();
     void connectSystemCommands();
@@ -149,10 +159,17 @@ private:
     void setUpTray();
     // Timer1 runs only while the window is seen and the title has somewhere to move.
     void updateMarquee();
+    // Puts the visible part of the rotated title into Label3. Measuring and painting
+    // stop a little past the window's width, so a name of a megabyte costs what fits.
+    void showTitle();
+    QString rotatedPrefix(qsizetype n) const;
     // The tray animation runs only while the tray icon is shown and something plays.
     void updateTrayAnimation();
 
     QString programDir_;
+    QString stateDir_;
+    QString title_;
+    qsizetype titleOffset_ = 0;
     SystemServices services_;
     Dialogs &dialogs_;
     const ImageList &images_;
@@ -164,6 +181,8 @@ private:
     bool showElapsed_ = true;
     bool updateFound_ = false;
     bool closing_ = false;
+    bool closeFromSignal_ = false;
+    bool saveFailed_ = false;
     bool playlistSafeToReplace_ = true;
     MenuBarLook barLook_;
     BarPopupMenu *menu_ = nullptr;

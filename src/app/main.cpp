@@ -5,6 +5,7 @@
 #include "app/Startup.h"
 #include "app/TForm1.h"
 #include "common/ProgramDir.h"
+#include "common/TextCodec.h"
 #include "system/Associations.h"
 #include "system/DesktopEntry.h"
 #include "system/LogindSession.h"
@@ -18,6 +19,7 @@
 #include <QIcon>
 #include <QWidget>
 
+#include <cstdio>
 #include <exception>
 
 namespace {
@@ -58,7 +60,12 @@ int main(int argc, char *argv[])
     SingleInstance guard;
     if (!guard.acquire()) {
         QCoreApplication handOffApp(argc, argv);
-        guard.handOff(argc > 1 ? QByteArray(argv[1]) : QByteArray());
+        if (!guard.handOff(argc > 1 ? QByteArray(argv[1]) : QByteArray())) {
+            // The file did not reach the running player: say so, and fail.
+            std::fprintf(stderr, "tarnel: the running player did not take %s (socket %s)\n",
+                         argc > 1 ? argv[1] : "the start request", QFile::encodeName(guard.socketPath()).constData());
+            return 1;
+        }
         return 0;
     }
 
@@ -83,7 +90,7 @@ int main(int argc, char *argv[])
 
     QStringList arguments;
     for (int i = 1; i < argc; ++i)
-        arguments.append(QFile::decodeName(argv[i]));
+        arguments.append(text_codec::decodeFileName(QByteArray(argv[i])));
 
     // The platform's services: logind on the system bus, the X server the windows are
     // on, the user's own folders, MPRIS on the session bus. Only this function makes them.
@@ -106,11 +113,11 @@ int main(int argc, char *argv[])
 
     QObject::connect(&signalBridge, &SignalBridge::terminationRequested, form1, [form1] {
         closeModalWindows();
-        form1->close();
+        form1->closeForSignal();
     });
-    QObject::connect(form1, &TForm1::closed, &app, [] {
+    QObject::connect(form1, &TForm1::closed, &app, [form1] {
         closeModalWindows();
-        QApplication::exit(0);
+        QApplication::exit(form1->saveFailed() ? 1 : 0);
     });
     // Last: a second start can only hand over once everything above is in place.
     guard.listen([form1](const QByteArray &path) { form1->receiveHandOff(path); });

@@ -2,47 +2,164 @@
 
 #include <QFile>
 
+#include <algorithm>
 #include <array>
 
 namespace text_codec {
+
+namespace {
+
+// Length of the UTF-8 sequence at p[i] with its code point, or 0 when it is none.
+// Surrogates (ED A0..ED BF) are taken only when surrogatesAllowed is set.
+int sequenceAt(const unsigned char *p, qsizetype n, qsizetype i, char32_t &cp, bool surrogatesAllowed)
+{
+    const unsigned char c = p[i];
+    if (c < 0x80) {
+        cp = c;
+        return 1;
+    }
+    int extra;
+    if ((c & 0xE0) == 0xC0) {
+        extra = 1;
+        cp = c & 0x1F;
+    } else if ((c & 0xF0) == 0xE0) {
+        extra = 2;
+        cp = c & 0x0F;
+    } else if ((c & 0xF8) == 0xF0) {
+        extra = 3;
+        cp = c & 0x07;
+    } else {
+        return 0;
+    }
+    for (int k = 1; k <= extra; ++k) {
+        if (i + k >= n || (p[i + k] & 0xC0) != 0x80)
+            return 0;
+        cp = (cp << 6) | (p[i + k] & 0x3F);
+    }
+    // Overlong forms, surrogates and values past U+10FFFF are not UTF-8.
+    static constexpr char32_t minimum[4] = {0, 0x80, 0x800, 0x10000};
+    if (cp < minimum[extra] || cp > 0x10FFFF)
+        return 0;
+    if (cp >= 0xD800 && cp <= 0xDFFF && !surrogatesAllowed)
+        return 0;
+    return extra + 1;
+}
+
+bool isEscape(char32_t cp)
+{
+    return cp >= 0xDC80 && cp <= 0xDCFF;
+}
+
+void append(QString &out, char32_t cp)
+{
+    if (cp >= 0x10000) {
+        out += QChar(QChar::highSurrogate(cp));
+        out += QChar(QChar::lowSurrogate(cp));
+    } else {
+        out += QChar(char16_t(cp));
+    }
+}
+
+// strayBytes: an invalid byte becomes its escape (file names); else the stored escapes
+// ED B2 80..ED B3 BF are taken and anything else invalid fails.
+bool decodeUtf8(const QByteArray &bytes, bool strayBytes, QString &out)
+{
+    const auto *p = reinterpret_cast<const unsigned char *>(bytes.constData());
+    const qsizetype n = bytes.size();
+    out.clear();
+    out.reserve(n);
+    for (qsizetype i = 0; i < n;) {
+        char32_t cp = 0;
+        const int len = sequenceAt(p, n, i, cp, true);
+        const bool surrogate = len == 3 && cp >= 0xD800 && cp <= 0xDFFF;
+        if (len > 0 && (!surrogate || (!strayBytes && isEscape(cp)))) {
+            append(out, cp);
+            i += len;
+        } else if (strayBytes) {
+            out += QChar(char16_t(0xDC00 + p[i]));
+            ++i;
+        } else {
+            return false;
+        }
+    }
+    return true;
+}
+
+// UTF-8 of text; a lone escape becomes its byte (raw) or its three-byte form.
+QByteArray encodeEscapes(const QString &text, bool raw)
+{
+    QByteArray out;
+    out.reserve(text.size() + 8);
+    const qsizetype n = text.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        const char16_t c = text[i].unicode();
+        char32_t cp = c;
+        if (QChar::isHighSurrogate(c) && i + 1 < n && QChar::isLowSurrogate(text[i + 1].unicode())) {
+            cp = QChar::surrogateToUcs4(c, text[i + 1].unicode());
+            ++i;
+        } else if (isEscape(c) && raw) {
+            out += char(c - 0xDC00);
+            continue;
+        } else if (QChar::isSurrogate(c) && !isEscape(c)) {
+            cp = 0xFFFD;
+        }
+        if (cp < 0x80) {
+            out += char(cp);
+        } else if (cp < 0x800) {
+            out += char(0xC0 | (cp >> 6));
+            out += char(0x80 | (cp & 0x3F));
+        } else if (cp < 0x10000) {
+            out += char(0xE0 | (cp >> 12));
+            out += char(0x80 | ((cp >> 6) & 0x3F));
+            out += char(0x80 | (cp & 0x3F));
+        } else {
+            out += char(0xF0 | (cp >> 18));
+            out += char(0x80 | ((cp >> 12) & 0x3F));
+            out += char(0x80 | ((cp >> 6) & 0x3F));
+            out += char(0x80 | (cp & 0x3F));
+        }
+    }
+    return out;
+}
+
+bool holdsEscapes(const QString &text)
+{
+    return std::any_of(text.cbegin(), text.cend(), [](QChar c) { return c.isSurrogate(); });
+}
+
+} // namespace
 
 bool isValidUtf8(const QByteArray &bytes)
 {
     const auto *p = reinterpret_cast<const unsigned char *>(bytes.constData());
     const qsizetype n = bytes.size();
-    qsizetype i = 0;
-    while (i < n) {
-        const unsigned char c = p[i];
-        if (c < 0x80) {
-            ++i;
-            continue;
-        }
-        int extra;
-        char32_t cp;
-        if ((c & 0xE0) == 0xC0) {
-            extra = 1;
-            cp = c & 0x1F;
-        } else if ((c & 0xF0) == 0xE0) {
-            extra = 2;
-            cp = c & 0x0F;
-        } else if ((c & 0xF8) == 0xF0) {
-            extra = 3;
-            cp = c & 0x07;
-        } else {
+    for (qsizetype i = 0; i < n;) {
+        char32_t cp = 0;
+        const int len = sequenceAt(p, n, i, cp, false);
+        if (len == 0)
             return false;
-        }
-        for (int k = 1; k <= extra; ++k) {
-            if (i + k >= n || (p[i + k] & 0xC0) != 0x80)
-                return false;
-            cp = (cp << 6) | (p[i + k] & 0x3F);
-        }
-        // Overlong forms, surrogates and values past U+10FFFF are not UTF-8.
-        static constexpr char32_t minimum[4] = {0, 0x80, 0x800, 0x10000};
-        if (cp < minimum[extra] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
-            return false;
-        i += extra + 1;
+        i += len;
     }
     return true;
+}
+
+QString decodeFileName(const QByteArray &bytes)
+{
+    if (isValidUtf8(bytes))
+        return QString::fromUtf8(bytes);
+    QString name;
+    decodeUtf8(bytes, true, name);
+    return name;
+}
+
+QByteArray encodeFileName(const QString &name)
+{
+    return holdsEscapes(name) ? encodeEscapes(name, true) : name.toUtf8();
+}
+
+QByteArray encodeText(const QString &text)
+{
+    return holdsEscapes(text) ? encodeEscapes(text, false) : text.toUtf8();
 }
 
 QString decodeWindows1250(const QByteArray &bytes)
@@ -76,7 +193,12 @@ QString decodeWindows1250(const QByteArray &bytes)
 
 QString decode(const QByteArray &bytes)
 {
-    return isValidUtf8(bytes) ? QString::fromUtf8(bytes) : decodeWindows1250(bytes);
+    if (isValidUtf8(bytes))
+        return QString::fromUtf8(bytes);
+    QString escaped;
+    if (decodeUtf8(bytes, false, escaped))
+        return escaped;
+    return decodeWindows1250(bytes);
 }
 
 QStringList splitLines(const QString &text)

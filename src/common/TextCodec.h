@@ -9,7 +9,18 @@ namespace text_codec {
 
 bool isValidUtf8(const QByteArray &bytes);
 QString decodeWindows1250(const QByteArray &bytes);
+// UTF-8 when valid (names stored by encodeText included), else Windows-1250.
 QString decode(const QByteArray &bytes);
+
+// File names are bytes on Linux, not always UTF-8. A byte that is no part of valid
+// UTF-8 becomes the lone surrogate U+DC80..U+DCFF (as Python's surrogateescape does),
+// so encodeFileName gives back the very bytes; other names are plain UTF-8.
+QString decodeFileName(const QByteArray &bytes);
+QByteArray encodeFileName(const QString &name);
+// Text for our own files: UTF-8, with such an escape written as its three-byte form
+// (ED B2 80..ED B3 BF), which decode() takes back. Valid UTF-8 never holds those bytes,
+// and a Windows-1250 line would have to hold "í˛" or "íł" before one of 80..BF.
+QByteArray encodeText(const QString &text);
 
 // Splits text into lines: CR, LF and CR LF all end a line; a final break adds no empty line.
 QStringList splitLines(const QString &text);

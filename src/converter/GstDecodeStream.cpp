@@ -4,6 +4,7 @@
 // The sample count is what the synthesiser gives; there is no other reference.
 #include "converter/DecodeStream.h"
 
+#include "common/TextCodec.h"
 #include "playback/GstMediaGraph.h"
 
 #include <gst/app/gstappsink.h>
@@ -34,7 +35,7 @@ public:
     bool open(const QString &path, QString *error)
     {
         GstMediaGraph::ensureInitialised();
-        gchar *uri = gst_filename_to_uri(QFile::encodeName(path).constData(), nullptr);
+        gchar *uri = gst_filename_to_uri(text_codec::encodeFileName(path).constData(), nullptr);
         if (!uri)
             return fail(error, QStringLiteral("invalid file name"));
         const QByteArray description = QByteArray("uridecodebin uri=\"") + uri

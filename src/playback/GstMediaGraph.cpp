@@ -1,5 +1,6 @@
 #include "playback/GstMediaGraph.h"
 
+#include "common/TextCodec.h"
 #include "playback/AudioTap.h"
 #include "playback/GstInit.h"
 #include "converter/CdTracks.h"
@@ -240,7 +241,7 @@ void GstMediaGraph::renderFile(const QString &path)
         return;
     }
     GError *uriError = nullptr;
-    gchar *uri = gst_filename_to_uri(QFile::encodeName(path).constData(), &uriError);
+    gchar *uri = gst_filename_to_uri(text_codec::encodeFileName(path).constData(), &uriError);
     if (!uri) {
         const QString text = QString::fromUtf8(uriError ? uriError->message : "Invalid file name.");
         g_clear_error(&uriError);
@@ -481,7 +482,7 @@ void GstMediaGraph::answerNextRequest(quint64 request, quint64 generation)
         answering_ = false;
         uri = trackUri(answerPath_);
         if (uri.isEmpty() && !answerPath_.isEmpty()) {
-            if (gchar *text = gst_filename_to_uri(QFile::encodeName(answerPath_).constData(), nullptr)) {
+            if (gchar *text = gst_filename_to_uri(text_codec::encodeFileName(answerPath_).constData(), nullptr)) {
                 uri = text;
                 g_free(text);
             }

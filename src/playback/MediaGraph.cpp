@@ -8,6 +8,7 @@ MediaGraphError::MediaGraphError(std::uint32_t code, const QString &engineText)
                           + QStringLiteral(")."))
                              .toStdString())
     , code_(code)
+    , engineText_(engineText)
 {
 }
 

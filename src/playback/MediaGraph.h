@@ -23,9 +23,12 @@ public:
     MediaGraphError(std::uint32_t code, const QString &engineText);
     std::uint32_t code() const { return code_; }
     QString message() const { return QString::fromUtf8(what()); }
+    // The text before the code.
+    const QString &engineText() const { return engineText_; }
 
 private:
     std::uint32_t code_;
+    QString engineText_;
 };
 
 class MediaGraph : public QObject {

@@ -126,6 +126,12 @@ void PlaybackController::runAction(F &&action)
     updateTicker();
 }
 
+MediaGraphError PlaybackController::openFailure(const QString &path, const MediaGraphError &error) const
+{
+    const QString own = texts_.openFailures.value(error.code());
+    return MediaGraphError(error.code(), path + QLatin1Char('\n') + (own.isEmpty() ? error.engineText() : own));
+}
+
 void PlaybackController::reportError(const MediaGraphError &error)
 {
     dialogs_.showMessage(dialogParent_, error.message(), QString());
@@ -232,7 +238,16 @@ void PlaybackController::openEntry(const QString &path)
             Q_EMIT showVideoWindowRequested();
         graph_.setActive(true);
         graph_.resetGraph();
-        graph_.renderFile(path);
+        // Only regular files reach the engine: opening a FIFO or a device can block
+        // without end. stat() does not open the file.
+        const QFileInfo info(path);
+        if (info.exists() && !info.isFile())
+            throw MediaGraphError(NotRegularFile, path + QLatin1Char('\n') + texts_.notRegularFile);
+        try {
+            graph_.renderFile(path);
+        } catch (const MediaGraphError &error) {
+            throw openFailure(path, error);
+        }
         graph_.run();
         setStatus(Status::Playing);
         setDvdButtonsVisible(false);

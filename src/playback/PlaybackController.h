@@ -15,6 +15,7 @@
 // Every action catches MediaGraphError where it starts, shows its message through
 // Dialogs and abandons the rest of that action; state already changed stays changed.
 #include <QList>
+#include <QHash>
 #include <QObject>
 #include <QString>
 #include <QTimer>
@@ -35,6 +36,11 @@ struct ControllerTexts {
     QString paused;
     QString stopped;
     QString openFilter;
+    // What a failed open means, by the graph's error code, in the program's language;
+    // a code without one keeps the engine's text. The box names the file either way.
+    QHash<std::uint32_t, QString> openFailures;
+    // A pipe, device or folder in the list: never handed to the engine (its open blocks).
+    QString notRegularFile;
 };
 
 class PlaybackController : public QObject {
@@ -49,6 +55,9 @@ public:
 
     // What the engine answers when it holds no DVD graph builder.
     static constexpr std::uint32_t DvdRenderFail = 0x8004027A;
+    // A list entry that is no regular file (access denied, as the engine says for
+    // a file it cannot open).
+    static constexpr std::uint32_t NotRegularFile = 0x80070005;
 
     PlaybackController(MediaGraph &graph, PlaylistModel &playlist, Dialogs &dialogs,
                        QObject *parent = nullptr);
@@ -121,6 +130,8 @@ private:
     template <typename F>
     void runAction(F &&action);
     void reportError(const MediaGraphError &error);
+    // The engine's failure to open path, said with the file's name and our own words.
+    MediaGraphError openFailure(const QString &path, const MediaGraphError &error) const;
 
     void doPlay();
     void doPlayListItem();

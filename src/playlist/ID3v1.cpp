@@ -46,7 +46,7 @@ bool TID3v1::ReadTrailer(const QString &path, unsigned char (&buffer)[128])
 {
     // Non-blocking open so a FIFO in the playlist cannot hang the caller; it then
     // fails the regular-file check below.
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    const int fd = ::open(text_codec::encodeFileName(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0)
         return false;
     struct stat st {};

@@ -18,9 +18,14 @@ void PlaylistModel::setPaths(const QStringList &paths)
     zobrazit();
 }
 
-void PlaylistModel::append(const QString &path)
+bool PlaylistModel::append(const QString &path)
 {
+    if (path.contains(QLatin1Char('\n')) || path.contains(QLatin1Char('\r'))) {
+        Q_EMIT entryRefused(path);
+        return false;
+    }
     paths_.append(path);
+    return true;
 }
 
 void PlaylistModel::removeAt(int index)

@@ -21,7 +21,9 @@ public:
     const QString &path(int index) const { return paths_.at(index); }
     const QStringList &paths() const { return paths_; }
     void setPaths(const QStringList &paths); // also rebuilds the display
-    void append(const QString &path);        // path list only; call zobrazit afterwards
+    // Path list only; call zobrazit afterwards. A name holding a line break is refused
+    // (the stored list is one name a line): false, and entryRefused tells.
+    bool append(const QString &path);
     void removeAt(int index);                // both lists
     void move(int from, int to);             // both lists, as remove then insert; to < 0 appends
 
@@ -51,6 +53,7 @@ public:
 Q_SIGNALS:
     void countChanged(int count);
     void playingIndexChanged(int index);
+    void entryRefused(const QString &path);
 
 private:
     struct CachedTitle {

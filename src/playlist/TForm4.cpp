@@ -9,13 +9,20 @@
 #include "settings/LineTable.h"
 #include "settings/Shortcuts.h"
 #include "ui/BarPopupMenu.h"
+#include "ui/Dialogs.h"
 #include "ui/ImageList.h"
 #include "ui/MainWindowLink.h"
 #include "ui/Placement.h"
 
 #include <QAction>
 #include <QContextMenuEvent>
+#include <QTimer>
 #include <QVBoxLayout>
+
+namespace {
+// The language line that says a name could not be added.
+constexpr int LineNameHasLineBreak = 85;
+} // namespace
 
 TForm4::TForm4(MainWindowLink &main, PlaylistModel &model, PlaybackController &controller,
                const QStringList &storedPlaylist, const QStringList &arguments)
@@ -33,6 +40,7 @@ TForm4::TForm4(MainWindowLink &main, PlaylistModel &model, PlaybackController &c
     ListBox3->rowsDropped = [this](int target) { ListBox3DragDrop(target); };
     connect(ListBox3, &QAbstractItemView::doubleClicked, this, [this] { Prehrat1Click(); });
     connect(&model_, &PlaylistModel::countChanged, this, &TForm4::updateCountStrip);
+    connect(&model_, &PlaylistModel::entryRefused, this, &TForm4::entryRefused);
 
     BcBarPopupMenu1 = new BarPopupMenu(this);
     BcBarPopupMenu1->setObjectName(QStringLiteral("BcBarPopupMenu1"));
@@ -89,6 +97,21 @@ void TForm4::FormCreate(const QStringList &storedPlaylist, const QStringList &ar
 void TForm4::updateCountStrip()
 {
     strip()->setText(QString::number(model_.count()));
+}
+
+void TForm4::entryRefused(const QString &path)
+{
+    if (refused_.isEmpty()) {
+        QTimer::singleShot(0, this, [this] {
+            QStringList names;
+            for (QString name : std::as_const(refused_))
+                names.append(name.replace(QLatin1Char('\r'), QStringLiteral("\\r")).replace(QLatin1Char('\n'), QStringLiteral("\\n")));
+            refused_.clear();
+            main_.dialogs().showMessage(this, main_.languageLines().line(LineNameHasLineBreak, QStringLiteral("The file name holds a line break:"))
+                                                  + QLatin1Char('\n') + names.join(QLatin1Char('\n')));
+        });
+    }
+    refused_.append(path);
 }
 
 void TForm4::DropTextTarget1Drop(const QStringList &files)

@@ -38,8 +38,11 @@ protected:
 private:
     void FormCreate(const QStringList &storedPlaylist, const QStringList &arguments);
     void updateCountStrip();
+    void entryRefused(const QString &path);
 
     MainWindowLink &main_;
     PlaylistModel &model_;
     PlaybackController &controller_;
+    // Names refused since the last message: one box tells of a whole drop or pick.
+    QStringList refused_;
 };

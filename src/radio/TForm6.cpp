@@ -112,7 +112,7 @@ void TForm6::FormCreate()
 void TForm6::loadStations()
 {
     ListBox1->clear();
-    const QString path = main_.programDir() + QStringLiteral("radia.st3");
+    const QString path = main_.stateDir() + QStringLiteral("radia.st3");
     const ListStore::LoadResult result = ListStore::loadList(path, false);
     listSafeToReplace_ = result.safeToReplace;
     using Status = ListStore::LoadResult::Status;
@@ -152,7 +152,7 @@ QStringList TForm6::rows() const
 
 void TForm6::saveStations()
 {
-    const QString path = main_.programDir() + QStringLiteral("radia.st3");
+    const QString path = main_.stateDir() + QStringLiteral("radia.st3");
     QString error;
     if (!listSafeToReplace_)
         error = QStringLiteral("Soubor \"%1\" nelze přečíst, a proto jej nelze ani přepsat.").arg(path);

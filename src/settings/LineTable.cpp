@@ -86,14 +86,14 @@ QString LanguageTables::extensionFilePath(const QString &programDir)
     return programDir + QLatin1String("koncovky/koncovky1.txt");
 }
 
-QString LanguageTables::shortcutFilePath(const QString &programDir)
+QString LanguageTables::shortcutFilePath(const QString &stateDir)
 {
-    return programDir + QLatin1String("zkratky/zkratky.txt");
+    return stateDir + QLatin1String("zkratky/zkratky.txt");
 }
 
-void LanguageTables::load(const QString &programDir, const QString &languageCode)
+void LanguageTables::load(const QString &programDir, const QString &languageCode, const QString &stateDir)
 {
     language.load(languageFilePath(programDir, languageCode));
     extensions.load(extensionFilePath(programDir));
-    shortcuts.load(shortcutFilePath(programDir));
+    shortcuts.load(shortcutFilePath(stateDir.isEmpty() ? programDir : stateDir));
 }

@@ -36,9 +36,10 @@ struct LanguageTables {
     LineTable extensions; // koncovky/koncovky1.txt (ListBox2)
     LineTable shortcuts;  // zkratky/zkratky.txt (ListBox3)
 
-    // programDir ends with "/". Loads the language file, then the extension file,
-    // then the shortcut file; a missing file leaves its table empty.
-    void load(const QString &programDir, const QString &languageCode);
+    // Both folders end with "/". Loads the language file and the extension file from
+    // programDir, then the shortcut file (which the player rewrites) from stateDir; a
+    // missing file leaves its table empty. An empty stateDir means programDir.
+    void load(const QString &programDir, const QString &languageCode, const QString &stateDir = QString());
 
     // A code that could leave the jazyky folder ("/", "\", "..") or is empty is not used;
     // DefaultLanguage takes its place.
@@ -47,7 +48,7 @@ struct LanguageTables {
     static QString languageFilePath(const QString &programDir, const QString &code);
     static QString languageListPath(const QString &programDir);  // jazyky/jazyky.txt
     static QString extensionFilePath(const QString &programDir); // koncovky/koncovky1.txt
-    static QString shortcutFilePath(const QString &programDir);  // zkratky/zkratky.txt
+    static QString shortcutFilePath(const QString &stateDir);     // zkratky/zkratky.txt
 
     static constexpr const char *DefaultLanguage = "cs";
 };

@@ -98,7 +98,7 @@ QByteArray listToText(const QStringList &entries)
 {
     QByteArray text;
     for (const QString &entry : entries) {
-        text += entry.toUtf8();
+        text += text_codec::encodeText(entry);
         text += "\r\n";
     }
     return text;

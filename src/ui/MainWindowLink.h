@@ -20,7 +20,9 @@ class MainWindowLink {
 public:
     virtual ~MainWindowLink() = default;
 
-    virtual QString programDir() const = 0; // with a trailing "/"
+    virtual QString programDir() const = 0; // shipped data, with a trailing "/"
+    // The files the player rewrites (settings, lists, shortcuts), with a trailing "/".
+    virtual QString stateDir() const = 0;
     virtual QString settingsPath() const = 0;
 
     virtual const LineTable &languageLines() const = 0;  // ListBox1

@@ -5,7 +5,13 @@
 #include <QThread>
 #include <QtTest>
 
+#include <QDir>
+#include <QLocalSocket>
+
+#include <memory>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <vector>
 
 class SingleInstanceTest : public QObject {
     Q_OBJECT
@@ -15,6 +21,7 @@ private Q_SLOTS:
     void releasedGuardCanBeTaken();
     void handOffWaitsForAStartingInstance();
     void openDirectoryIsNotTrusted();
+    void handOffSurvivesRunningOutOfDescriptors();
 };
 
 namespace {
@@ -101,6 +108,43 @@ void SingleInstanceTest::openDirectoryIsNotTrusted()
     // A socket others could reach is never opened there.
     QVERIFY(!first.listen([](const QByteArray &) {}));
     QVERIFY(!QFile::exists(tmp.path() + QStringLiteral("/Quillon")));
+}
+
+void SingleInstanceTest::handOffSurvivesRunningOutOfDescriptors()
+{
+    QTemporaryDir tmp;
+    SingleInstance first(privateDir(tmp));
+    QVERIFY(first.acquire());
+    QByteArrayList received;
+    QVERIFY(first.listen([&](const QByteArray &path) { received.append(path); }));
+
+    // Leave room for a few clients only: the server's accept then fails for want of a
+    // descriptor, which makes QLocalServer stop listening.
+    rlimit saved {};
+    QCOMPARE(::getrlimit(RLIMIT_NOFILE, &saved), 0);
+    const auto open = static_cast<rlim_t>(QDir(QStringLiteral("/proc/self/fd")).count());
+    rlimit tight = saved;
+    tight.rlim_cur = open + 4;
+    QCOMPARE(::setrlimit(RLIMIT_NOFILE, &tight), 0);
+    std::vector<std::unique_ptr<QLocalSocket>> clients;
+    for (int i = 0; i < 8; ++i) {
+        clients.push_back(std::make_unique<QLocalSocket>());
+        clients.back()->connectToServer(first.socketPath());
+    }
+    QTest::qWait(200);
+    clients.clear();
+    QCOMPARE(::setrlimit(RLIMIT_NOFILE, &saved), 0);
+
+    bool answered = false;
+    QThread *sender = QThread::create([&] {
+        SingleInstance second(tmp.path());
+        answered = second.handOff(QByteArray("/after.mp3"), 10000);
+    });
+    sender->start();
+    QTRY_VERIFY_WITH_TIMEOUT(sender->isFinished(), 15000);
+    delete sender;
+    QVERIFY(answered);
+    QVERIFY(received.contains(QByteArray("/after.mp3")));
 }
 
 QTEST_GUILESS_MAIN(SingleInstanceTest)

@@ -308,6 +308,12 @@ void StartupTest::titleMarquee()
     QCOMPARE(m.Label3->text(), longTitle);
     QCOMPARE(m.Timer1->interval(), 200);
     QVERIFY(m.Timer1->isActive());
+    // A name of a megabyte: only what fits is measured and shown at each step.
+    const QString huge = QStringLiteral("x") + QString(1 << 20, QLatin1Char('w'));
+    m.setTitleText(huge);
+    m.RotateTitle();
+    QVERIFY(m.Label3->text().size() < 4096);
+    QVERIFY(m.titleText() == huge.mid(1) + huge.left(1));
     m.setTitleText(QStringLiteral("short again"));
     QVERIFY(!m.Timer1->isActive());
     // No tray offscreen: no tray animation timed either.

@@ -3,6 +3,7 @@
 #include "fixtures/media/MediaMaker.h"
 #include "settings/IniFile.h"
 #include "storage/ListStore.h"
+#include "support/PlayerProcess.h"
 #include "support/ProgramDirFixture.h"
 
 #include <QDir>
@@ -14,94 +15,6 @@
 #include <sys/stat.h>
 
 namespace {
-
-class Player {
-public:
-    Player(const ProgramDirFixture &dir, const QString &runtimeDir)
-        : dir_(dir)
-        , runtime_(runtimeDir)
-        , program_(dir.installProgram())
-    {
-    }
-
-    QProcessEnvironment environment() const
-    {
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime_);
-        // The start writes the file associations into the user's folders: a home of the test's own.
-        env.insert(QStringLiteral("HOME"), runtime_ + QStringLiteral("/home"));
-        env.insert(QStringLiteral("XDG_CONFIG_HOME"), runtime_ + QStringLiteral("/home/.config"));
-        env.insert(QStringLiteral("XDG_DATA_HOME"), runtime_ + QStringLiteral("/home/.local/share"));
-        // GStreamer's registry stays where it was built: every start is not a first start.
-        if (!env.contains(QStringLiteral("XDG_CACHE_HOME")))
-            env.insert(QStringLiteral("XDG_CACHE_HOME"), QDir::homePath() + QStringLiteral("/.cache"));
-        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-        env.insert(extra_);
-        return env;
-    }
-
-    void setVariable(const QString &name, const QString &value) { extra_.insert(name, value); }
-    qint64 pid() const { return first_.processId(); }
-
-    bool start(const QStringList &args = {})
-    {
-        first_.setProcessEnvironment(environment());
-        first_.setProcessChannelMode(QProcess::ForwardedChannels);
-        first_.start(program_, args);
-        if (!first_.waitForStarted(10000))
-            return false;
-        // The player takes hand-offs once every window is up.
-        QElapsedTimer t;
-        t.start();
-        while (!QFile::exists(runtime_ + QStringLiteral("/Quillon")) && t.elapsed() < 60000) {
-            if (first_.state() == QProcess::NotRunning)
-                return false;
-            QTest::qWait(50);
-        }
-        return QFile::exists(runtime_ + QStringLiteral("/Quillon"));
-    }
-
-    // Runs a second instance to its end; returns its exit code (-1 when it did not end).
-    int runSecond(const QStringList &args)
-    {
-        QProcess second;
-        second.setProcessEnvironment(environment());
-        second.start(program_, args);
-        if (!second.waitForFinished(30000)) {
-            second.kill();
-            return -1;
-        }
-        return second.exitStatus() == QProcess::NormalExit ? second.exitCode() : -1;
-    }
-
-    int terminate(int signalNumber = SIGTERM)
-    {
-        ::kill(static_cast<pid_t>(first_.processId()), signalNumber);
-        if (!first_.waitForFinished(30000)) {
-            first_.kill();
-            first_.waitForFinished();
-            return -1;
-        }
-        return first_.exitStatus() == QProcess::NormalExit ? first_.exitCode() : -1;
-    }
-
-private:
-    const ProgramDirFixture &dir_;
-    QString runtime_;
-    QString program_;
-    QProcessEnvironment extra_;
-    QProcess first_;
-};
-
-// Whether the process has a stream on the sound server.
-bool playsOnSink(qint64 pid)
-{
-    QProcess pactl;
-    pactl.start(QStringLiteral("pactl"), {QStringLiteral("list"), QStringLiteral("sink-inputs")});
-    if (!pactl.waitForFinished(10000))
-        return false;
-    return pactl.readAllStandardOutput().contains("application.process.id = \"" + QByteArray::number(pid) + '"');
-}
 
 QString makeRuntimeDir(QTemporaryDir &tmp)
 {
@@ -132,7 +45,7 @@ void EndToEndTest::secondInstanceHandsOverAndEnds()
     QTemporaryDir runtime;
     QString error;
     QVERIFY(ListStore::saveList(dir.file(QStringLiteral("playlist.st3")), {"/stored/first.wav"}, &error));
-    Player player(dir, makeRuntimeDir(runtime));
+    PlayerProcess player(dir, makeRuntimeDir(runtime));
     QVERIFY(player.start());
     const QByteArray iniBefore = dir.readFile(QStringLiteral("nastaveni.ini"));
 
@@ -162,7 +75,7 @@ void EndToEndTest::signalsSaveSettingsAndPlaylist()
     QTemporaryDir runtime;
     dir.writeFile(QStringLiteral("nastaveni.ini"), "; kept comment\r\n[NASTAVENI1]\r\nZLeva=33\r\nVolume=777\r\n"
                                                    "Unknown=stays\r\n[NASTAVENI4]\r\nVidet=0\r\n");
-    Player player(dir, makeRuntimeDir(runtime));
+    PlayerProcess player(dir, makeRuntimeDir(runtime));
     QVERIFY(player.start({"/a/one.mp3", "/a/two.txt"}));
     QCOMPARE(player.terminate(signalNumber), 0);
 
@@ -182,7 +95,7 @@ void EndToEndTest::damagedPlaylistSurvives()
     QTemporaryDir runtime;
     const QByteArray damaged = QByteArray::fromHex("78da0badbeef00112233");
     dir.writeFile(QStringLiteral("playlist.st3"), damaged);
-    Player player(dir, makeRuntimeDir(runtime));
+    PlayerProcess player(dir, makeRuntimeDir(runtime));
     QVERIFY(player.start());
     // The message about it is open when the signal comes; the player still ends cleanly.
     QCOMPARE(player.terminate(), 0);
@@ -205,10 +118,10 @@ void EndToEndTest::firstStartWithNewRegistryPlays()
     // A registry that does not exist yet: GStreamer builds it while the windows come up,
     // and the first entry waits for it.
     const QString registry = gst.filePath(QStringLiteral("registry.bin"));
-    Player player(dir, makeRuntimeDir(runtime));
+    PlayerProcess player(dir, makeRuntimeDir(runtime));
     player.setVariable(QStringLiteral("GST_REGISTRY"), registry);
     QVERIFY(player.start({tone}));
-    QTRY_VERIFY_WITH_TIMEOUT(playsOnSink(player.pid()), 30000);
+    QTRY_VERIFY_WITH_TIMEOUT(player.playsOnSoundServer(), 30000);
     QVERIFY(QFile::exists(registry));
     QCOMPARE(player.terminate(), 0);
 }

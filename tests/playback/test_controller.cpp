@@ -11,11 +11,14 @@
 #include <QTest>
 
 #include <memory>
+#include <sys/stat.h>
 
 namespace {
 
 const ControllerTexts kTexts{QStringLiteral("Hraje"), QStringLiteral("Pauza"), QStringLiteral("Stop"),
-                             QStringLiteral("Media soubory|*.mp3;*.wav;*.wmv")};
+                             QStringLiteral("Media soubory|*.mp3;*.wav;*.wmv"),
+                             {{0x80070002u, QStringLiteral("Soubor nebyl nalezen.")}},
+                             QStringLiteral("Není to běžný soubor.")};
 
 struct Rig {
     explicit Rig(const QStringList &paths = {})
@@ -55,6 +58,7 @@ private Q_SLOTS:
     void videoWindow();
     void dvdBranchShowsButtonsUntilAFilePlays();
     void failedRenderStopsTheAction();
+    void pipesNeverReachTheEngine();
     void failedPickRestoresStepMode();
     void asyncErrorShownOnceAndStops();
     void noNestedActionsInsideAModalDialog();
@@ -314,6 +318,24 @@ void TestController::dvdBranchShowsButtonsUntilAFilePlays()
     QCOMPARE(rig.graph.mode(), GraphMode::Normal);
 }
 
+void TestController::pipesNeverReachTheEngine()
+{
+    // Opening a FIFO blocks until a writer comes: it is refused before the engine sees it.
+    QTemporaryDir tmp;
+    const QString fifo = tmp.filePath(QStringLiteral("x.mp3"));
+    QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    Rig rig({fifo, tmp.path(), QStringLiteral("/m/missing.mp3")});
+    rig.graph.failRenderOf("/m/missing.mp3", MediaGraphError(0x80070002, "Resource not found."));
+    rig.ctl.play();
+    rig.ctl.next();
+    rig.ctl.next();
+    QCOMPARE(rig.dialogs.messageTexts(),
+             (QStringList{fifo + "\nNení to běžný soubor. ($80070005).", tmp.path() + "\nNení to běžný soubor. ($80070005).",
+                          "/m/missing.mp3\nSoubor nebyl nalezen. ($80070002)."}));
+    QVERIFY(!rig.graph.calls().contains("renderFile(" + fifo + ")"));
+    QVERIFY(!rig.graph.calls().contains("renderFile(" + tmp.path() + ")"));
+}
+
 void TestController::failedRenderStopsTheAction()
 {
     Rig rig(entries(3));
@@ -323,7 +345,8 @@ void TestController::failedRenderStopsTheAction()
     rig.ctl.pauseResume(); // paused, to see that the status text is kept
     dvd.clear();
     rig.ctl.next();
-    QCOMPARE(rig.dialogs.messageTexts(), QStringList{"Cannot play back the file. ($80040265)."});
+    // The box names the file; a code without a text of ours keeps the engine's.
+    QCOMPARE(rig.dialogs.messageTexts(), QStringList{"/m/e1.ogg\nCannot play back the file. ($80040265)."});
     QCOMPARE(rig.graph.calls().last(), QStringLiteral("renderFile(/m/e1.ogg)")); // not run
     QCOMPARE(rig.ctl.statusText(), QStringLiteral("Pauza"));
     QCOMPARE(dvd.count(), 0);

@@ -1,3 +1,4 @@
+#include "common/TextCodec.h"
 #include "storage/ListFile.h"
 #include "storage/ListStore.h"
 
@@ -190,6 +191,31 @@ private Q_SLOTS:
         } else {
             QCOMPARE(result.status, Status::Loaded);
         }
+    }
+
+    // File names that are not UTF-8 keep their bytes: decoded, stored, read back and
+    // encoded again they name the same file.
+    void fileNameBytesRoundTrip_data()
+    {
+        QTest::addColumn<QByteArray>("name");
+        QTest::newRow("latin-1 byte") << QByteArray("/hudba/caf\xe9.wav");
+        QTest::newRow("two stray bytes together") << QByteArray("/x/\xff\xfe.mp3");
+        QTest::newRow("cut-off sequence at the end") << QByteArray("/x/a\xc5");
+        QTest::newRow("encoded surrogate in the name") << QByteArray("/x/\xed\xb2\x80.mp3");
+        QTest::newRow("valid utf-8 with a stray byte") << QByteArray("/P\xc5\x99\xedli\x9a.ogg");
+        QTest::newRow("plain utf-8") << QStringLiteral("/hudba/Píseň.mp3").toUtf8();
+    }
+    void fileNameBytesRoundTrip()
+    {
+        QFETCH(QByteArray, name);
+        const QString decoded = text_codec::decodeFileName(name);
+        QCOMPARE(text_codec::encodeFileName(decoded), name);
+        const QString path = dir_->filePath("playlist.st3");
+        QVERIFY(ListStore::saveList(path, {decoded, QStringLiteral("/next.mp3")}));
+        const QStringList back = ListStore::loadList(path, false).entries;
+        QCOMPARE(back.size(), 2);
+        QCOMPARE(text_codec::encodeFileName(back.first()), name);
+        QCOMPARE(back.last(), QStringLiteral("/next.mp3"));
     }
 
     void writesUtf8WithCrLfAfterEveryEntry()

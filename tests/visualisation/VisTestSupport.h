@@ -20,6 +20,7 @@ public:
     FakeMainLink();
 
     QString programDir() const override { return dir.path() + QLatin1Char('/'); }
+    QString stateDir() const override { return programDir(); }
     QString settingsPath() const override { return programDir() + QStringLiteral("nastaveni.ini"); }
     const LineTable &languageLines() const override { return language; }
     const LineTable &extensionLines() const override { return extensions; }
