@@ -10,6 +10,8 @@ namespace text_codec {
 bool isValidUtf8(const QByteArray &bytes);
 QString decodeWindows1250(const QByteArray &bytes);
 QString decode(const QByteArray &bytes);
+// Windows-1250 bytes of text; a character the code page lacks becomes "?".
+QByteArray encodeWindows1250(const QString &text);
 
 // Splits text into lines: CR, LF and CR LF all end a line; a final break adds no empty line.
 QStringList splitLines(const QString &text);

@@ -91,6 +91,11 @@ QString LanguageTables::shortcutFilePath(const QString &programDir)
     return programDir + QLatin1String("zkratky/zkratky.txt");
 }
 
+QString LanguageTables::updateFilePath(const QString &programDir)
+{
+    return programDir + QLatin1String("update.txt");
+}
+
 void LanguageTables::load(const QString &programDir, const QString &languageCode)
 {
     language.load(languageFilePath(programDir, languageCode));
