@@ -133,7 +133,7 @@ int main(int argc, char *argv[])
     if (form1->restartRequested()) {
         QString error;
         if (!startNewCopy(guard, programPath, &error))
-            dialogs.showMessage(nullptr, error);
+            dialogs.showMessage(nullptr, error, QString());
     }
     gstStart.wait(); // before the application object goes: the worker posts to it
     return code;
