@@ -4,12 +4,12 @@
 
 #include <QProcess>
 
-bool startNewCopy(SingleInstance &guard, const QString &program, QString *error)
+bool startNewCopy(SingleInstance &guard, const QString &program, QString *error, qint64 *pid)
 {
     guard.release();
     QProcess process;
     process.setProgram(program);
-    if (process.startDetached())
+    if (process.startDetached(pid))
         return true;
     if (error)
         *error = process.errorString();

@@ -6,5 +6,5 @@
 
 class SingleInstance;
 
-// false when the new copy could not be started; *error says why.
-bool startNewCopy(SingleInstance &guard, const QString &program, QString *error = nullptr);
+// false when the new copy could not be started; *error says why. *pid: the new copy's.
+bool startNewCopy(SingleInstance &guard, const QString &program, QString *error = nullptr, qint64 *pid = nullptr);
