@@ -178,6 +178,10 @@ void TestTForm2::download()
     dir.writeFile(QStringLiteral("nastaveni.ini"), settingsFor(php_->base(), QString(), false).toUtf8());
     Run run(dir);
     QSignalSpy closed(&run.main(), &TForm1::closed);
+    // Aktualizace=0: nothing is asked at start.
+    QTest::qWait(200);
+    QVERIFY(!QFile::exists(dir.file(QStringLiteral("update.txt"))));
+    QVERIFY(!run.settings().CheckBox1->isChecked());
     const QString target = dir.file(QStringLiteral("tarnelsetup.exe"));
     run.dialogs.queueSaveFile(target);
     run.settings().Button1Click();
