@@ -18,12 +18,12 @@
 
 namespace {
 // The language lines that say why a file did not open (the last lines of the file).
-constexpr int LineNotFound = 79;
-constexpr int LineCannotRead = 80;
-constexpr int LineCannotRender = 81;
-constexpr int LineNoDecoder = 82;
-constexpr int LineDamaged = 83;
-constexpr int LineNotRegular = 84;
+constexpr int LineNotFound = 82;
+constexpr int LineCannotRead = 83;
+constexpr int LineCannotRender = 84;
+constexpr int LineNoDecoder = 85;
+constexpr int LineDamaged = 86;
+constexpr int LineNotRegular = 87;
 } // namespace
 
 void TForm1::attachPlayback(PlaybackController &controller, MediaGraph &graph)

@@ -24,7 +24,7 @@
 #include "volume/TForm8.h"
 
 Startup::Startup(const QString &programDir, const QStringList &arguments, Dialogs &dialogs, MediaGraph &graph,
-                 const SystemServices &services)
+                 const SystemServices &services, const OnlineServices &online)
     : graph_(graph)
     , images_(std::make_unique<ImageList>())
     , playlist_(std::make_unique<PlaylistModel>())
@@ -35,7 +35,7 @@ Startup::Startup(const QString &programDir, const QStringList &arguments, Dialog
     // The controller lives with the main window; everyone who plays goes through it.
     controller_ = std::make_unique<PlaybackController>(graph_, *playlist_, dialogs);
     form1_->attachPlayback(*controller_, graph_);
-    form2_ = std::make_unique<TForm2>(*form1_);
+    form2_ = std::make_unique<TForm2>(*form1_, online);
     form3_ = std::make_unique<TForm3>(*form1_, graph_);
     QObject::connect(controller_.get(), &PlaybackController::dvdButtonsVisibleChanged, form3_.get(),
                      &TForm3::setDvdButtonsVisible);
@@ -53,9 +53,17 @@ Startup::Startup(const QString &programDir, const QStringList &arguments, Dialog
     // entry or asks for files when the playlist is empty. The press waits for the event
     // loop, so that a dialog it opens finds the hand-off and signals already listening,
     // and for GStreamer, which starts on a worker while the windows are created.
+    // The update check of start-up runs on its own thread while the windows come up;
+    // the press waits for its answer, so a found release keeps playback from starting.
     PlaybackController *controller = controller_.get();
-    form9_ = std::make_unique<TForm9>(*form1_, graph_, form1_->ProgressBar1->value(), form1_->updateFound(), [controller] {
-        GstStartWorker::whenReady(controller, [controller] { controller->play(); });
+    TForm1 *main = form1_.get();
+    TForm2 *settings = form2_.get();
+    form9_ = std::make_unique<TForm9>(*form1_, graph_, form1_->ProgressBar1->value(), form1_->updateFound(),
+                                      [controller, main, settings] {
+        settings->whenUpdateCheckAnswered([controller, main] {
+            if (!main->updateFound())
+                GstStartWorker::whenReady(controller, [controller] { controller->play(); });
+        });
     });
     // A DVD's playing time reaches the main window's time label through this window.
     form9_->setDvdTimeHandler([label = form1_->Label1](const QString &text) { label->setText(text); });

@@ -1,6 +1,7 @@
 #pragma once
 // Wires the player together: creates the nine windows in their order, each handed
 // the services and windows it talks to. Nothing else creates windows.
+#include "online/OnlineServices.h"
 #include "system/SystemServices.h"
 
 #include <QStringList>
@@ -29,8 +30,9 @@ class Startup {
 public:
     // programDir ends with "/"; arguments are the command-line arguments after the program name.
     // services: the platform's (the program's main); the default has none.
+    // online: what the settings window's online services are made with.
     Startup(const QString &programDir, const QStringList &arguments, Dialogs &dialogs, MediaGraph &graph,
-            const SystemServices &services = {});
+            const SystemServices &services = {}, const OnlineServices &online = {});
     ~Startup();
 
     TForm1 *form1() const { return form1_.get(); }

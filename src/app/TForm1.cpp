@@ -215,6 +215,36 @@ bool TForm1::isToggleChecked(WindowId id) const
     return it != windows_.end() && it->toggle && it->toggle->isChecked();
 }
 
+void TForm1::applyChosenFont(const QFont &font, const QColor &colour)
+{
+    fontColour_ = colour;
+    applyMainFont(*this, font, colour);
+    for (WindowId id : {WindowId::Settings, WindowId::Video, WindowId::Playlist, WindowId::Radio}) {
+        auto it = windows_.find(id);
+        if (it != windows_.end() && it->window)
+            applyMainFont(*it->window, font, colour);
+    }
+}
+
+void TForm1::setDeleteShortcut(const QKeySequence &sequence)
+{
+    auto it = windows_.find(WindowId::Playlist);
+    if (it == windows_.end() || !it->window)
+        return;
+    if (auto *item = it->window->findChild<QAction *>(QStringLiteral("vymazat1")))
+        item->setShortcut(sequence);
+}
+
+void TForm1::restartWithLanguage(const QString &code)
+{
+    // The new copy starts only after this one has saved and let go of the guard (the
+    // program's main does that once the close path has run): started earlier, it would
+    // meet the guard, hand its empty argument over and end.
+    languageCode_ = code;
+    restartRequested_ = true;
+    close();
+}
+
 void TForm1::receiveHandOff(const QByteArray &pathBytes)
 {
     // The path travels as bytes up to its terminating zero; file names are bytes on Linux.

@@ -63,7 +63,13 @@ public:
     bool showElapsed() const { return showElapsed_; }
     void setShowElapsed(bool on) { showElapsed_ = on; }
     bool updateFound() const { return updateFound_; }
-    void setUpdateFound(bool found) { updateFound_ = found; }
+    void setUpdateFound(bool found) override { updateFound_ = found; }
+    void applyChosenFont(const QFont &font, const QColor &colour) override;
+    void setDeleteShortcut(const QKeySequence &sequence) override;
+    void restartWithLanguage(const QString &code) override;
+    void closeProgram() override { close(); }
+    // A language change asked for a new copy once this one has closed.
+    bool restartRequested() const { return restartRequested_; }
 
     // Wires the transport, seek bar, time label and volume slider to playback.
     void attachPlayback(PlaybackController &controller, MediaGraph &graph);
@@ -183,6 +189,7 @@ private:
     bool closing_ = false;
     bool closeFromSignal_ = false;
     bool saveFailed_ = false;
+    bool restartRequested_ = false;
     bool playlistSafeToReplace_ = true;
     MenuBarLook barLook_;
     BarPopupMenu *menu_ = nullptr;

@@ -1,5 +1,6 @@
 // Tarnel: start-up. One instance per user; a second start hands its first argument
 // to the running player and ends.
+#include "app/Restart.h"
 #include "app/SignalBridge.h"
 #include "app/SingleInstance.h"
 #include "app/Startup.h"
@@ -10,6 +11,7 @@
 #include "system/DesktopEntry.h"
 #include "system/LogindSession.h"
 #include "system/X11DisplayControl.h"
+#include "online/DesktopOpener.h"
 #include "playback/GstInit.h"
 #include "playback/GstMediaGraph.h"
 #include "ui/Dialogs.h"
@@ -108,7 +110,11 @@ int main(int argc, char *argv[])
     services.programPath = programPath;
     services.mprisBus = QDBusConnection::sessionBus();
 
-    Startup startup(programDir, arguments, dialogs, graph, services);
+    XdgOpener opener;
+    OnlineServices online;
+    online.opener = &opener;
+
+    Startup startup(programDir, arguments, dialogs, graph, services, online);
     TForm1 *form1 = startup.form1();
 
     QObject::connect(&signalBridge, &SignalBridge::terminationRequested, form1, [form1] {
@@ -129,6 +135,12 @@ int main(int argc, char *argv[])
             w->hide();
         QObject::connect(&signalBridge, &SignalBridge::terminationRequested, &session, &LogindSession::stopWaiting);
         session.waitForPending(125000);
+    }
+    // A language change: everything is saved; the new copy takes over the guard.
+    if (form1->restartRequested()) {
+        QString error;
+        if (!startNewCopy(guard, programPath, &error))
+            dialogs.showMessage(nullptr, error, QString());
     }
     gstStart.wait(); // before the application object goes: the worker posts to it
     return code;

@@ -11,6 +11,8 @@ bool isValidUtf8(const QByteArray &bytes);
 QString decodeWindows1250(const QByteArray &bytes);
 // UTF-8 when valid (names stored by encodeText included), else Windows-1250.
 QString decode(const QByteArray &bytes);
+// Windows-1250 bytes of text; a character the code page lacks becomes "?".
+QByteArray encodeWindows1250(const QString &text);
 
 // File names are bytes on Linux, not always UTF-8. A byte that is no part of valid
 // UTF-8 becomes the lone surrogate U+DC80..U+DCFF (as Python's surrogateescape does),

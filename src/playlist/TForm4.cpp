@@ -21,7 +21,7 @@
 
 namespace {
 // The language line that says a name could not be added.
-constexpr int LineNameHasLineBreak = 85;
+constexpr int LineNameHasLineBreak = 88;
 } // namespace
 
 TForm4::TForm4(MainWindowLink &main, PlaylistModel &model, PlaybackController &controller,

@@ -91,6 +91,11 @@ QString LanguageTables::shortcutFilePath(const QString &stateDir)
     return stateDir + QLatin1String("zkratky/zkratky.txt");
 }
 
+QString LanguageTables::updateFilePath(const QString &stateDir)
+{
+    return stateDir + QLatin1String("update.txt");
+}
+
 void LanguageTables::load(const QString &programDir, const QString &languageCode, const QString &stateDir)
 {
     language.load(languageFilePath(programDir, languageCode));

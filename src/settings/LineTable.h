@@ -49,6 +49,8 @@ struct LanguageTables {
     static QString languageListPath(const QString &programDir);  // jazyky/jazyky.txt
     static QString extensionFilePath(const QString &programDir); // koncovky/koncovky1.txt
     static QString shortcutFilePath(const QString &stateDir);     // zkratky/zkratky.txt
+    // update.txt: the release file of the last update check, rewritten by every check.
+    static QString updateFilePath(const QString &stateDir);
 
     static constexpr const char *DefaultLanguage = "cs";
 };

@@ -6,6 +6,7 @@
 #include <QListWidget>
 #include <QVBoxLayout>
 #include <QFileDialog>
+#include <QColorDialog>
 #include <QFontDialog>
 #include <QMessageBox>
 
@@ -49,12 +50,17 @@ void QtDialogs::showMessage(QWidget *parent, const QString &text, const QString 
 
 bool QtDialogs::chooseFont(QWidget *parent, QFont &font, QColor &colour)
 {
-    Q_UNUSED(colour);
     bool ok = false;
     const QFont chosen = QFontDialog::getFont(&ok, font, parent);
-    if (ok)
-        font = chosen;
-    return ok;
+    if (!ok)
+        return false;
+    font = chosen;
+    // Qt's font dialog has no colour of its own: the colour follows; cancelling it keeps
+    // the colour offered.
+    const QColor picked = QColorDialog::getColor(colour, parent);
+    if (picked.isValid())
+        colour = picked;
+    return true;
 }
 
 void QtDialogs::beep()

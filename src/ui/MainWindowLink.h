@@ -4,6 +4,7 @@
 // it when they are created, so no window reaches another through a global.
 #include <QColor>
 #include <QFont>
+#include <QKeySequence>
 #include <QString>
 
 class LineTable;
@@ -44,4 +45,18 @@ public:
 
     virtual Dialogs &dialogs() = 0;
     virtual const ImageList &images() const = 0;
+
+    // What the settings window changes elsewhere. The defaults do nothing.
+    // UpdateFound: the last update check found another release.
+    virtual void setUpdateFound(bool found) { Q_UNUSED(found); }
+    // Face, size and colour for the main window, the settings, video, playlist and
+    // radio windows, in this order.
+    virtual void applyChosenFont(const QFont &font, const QColor &colour) { Q_UNUSED(font); Q_UNUSED(colour); }
+    // The playlist's delete item takes a new shortcut at once.
+    virtual void setDeleteShortcut(const QKeySequence &sequence) { Q_UNUSED(sequence); }
+    // Stores the language code, closes through the normal close path (settings and
+    // playlist saved) and has a new copy of the program started.
+    virtual void restartWithLanguage(const QString &code) { Q_UNUSED(code); }
+    // The normal close path: settings and playlist saved, the program ends.
+    virtual void closeProgram() {}
 };

@@ -1,0 +1,242 @@
+#include "online/CurlHttpClient.h"
+
+#include "online/NetworkCheck.h"
+
+#include <QSaveFile>
+
+#include <curl/curl.h>
+
+QList<QByteArray> CookieJar::lines() const
+{
+    std::lock_guard lock(mutex_);
+    return lines_;
+}
+
+void CookieJar::setLines(const QList<QByteArray> &lines)
+{
+    std::lock_guard lock(mutex_);
+    lines_ = lines;
+}
+
+struct CurlHttpClient::Transfer {
+    CurlHttpClient *client = nullptr;
+    const std::atomic<bool> *cancel = nullptr;
+    const Limits *limits = nullptr;
+    QByteArray statusLine;
+    int status = 0;
+    QByteArray body;
+    QSaveFile *file = nullptr;
+    bool tooLarge = false;
+    bool writeFailed = false;
+    qint64 expected = -1;
+    qint64 count = -1;
+};
+
+namespace {
+
+size_t onHeader(char *data, size_t size, size_t count, void *user)
+{
+    auto &t = *static_cast<CurlHttpClient::Transfer *>(user);
+    const QByteArray line = QByteArray(data, qsizetype(size * count)).trimmed();
+    if (line.startsWith("HTTP/")) {
+        t.statusLine = line;
+        const QList<QByteArray> parts = line.split(' ');
+        t.status = parts.size() > 1 ? parts[1].toInt() : 0;
+    }
+    return size * count;
+}
+
+size_t onBody(char *data, size_t size, size_t count, void *user)
+{
+    auto &t = *static_cast<CurlHttpClient::Transfer *>(user);
+    const qsizetype n = qsizetype(size * count);
+    if (t.file) {
+        // Only a good answer goes into the file.
+        if (t.status >= 300)
+            return n;
+        if (t.file->write(data, n) != n) {
+            t.writeFailed = true;
+            return 0;
+        }
+        return n;
+    }
+    if (t.body.size() + n > t.limits->maxMemoryBody) {
+        t.tooLarge = true;
+        return 0;
+    }
+    t.body.append(data, n);
+    return n;
+}
+
+// Progress on the request's thread: the signals reach the GUI thread queued.
+int onProgress(void *user, curl_off_t dltotal, curl_off_t dlnow, curl_off_t ultotal, curl_off_t ulnow)
+{
+    auto &t = *static_cast<CurlHttpClient::Transfer *>(user);
+    if (*t.cancel)
+        return 1;
+    const bool download = dltotal > 0 || dlnow > 0;
+    const qint64 expected = download ? qint64(dltotal) : qint64(ultotal);
+    const qint64 count = download ? qint64(dlnow) : qint64(ulnow);
+    if (expected != t.expected) {
+        t.expected = expected;
+        Q_EMIT t.client->workBegin(expected);
+    }
+    if (count != t.count) {
+        t.count = count;
+        Q_EMIT t.client->work(count);
+    }
+    return 0;
+}
+
+} // namespace
+
+CurlHttpClient::CurlHttpClient(CookieJar &cookies, Limits limits, std::function<bool()> networkCheck, QObject *parent)
+    : HttpClient(parent)
+    , cookies_(cookies)
+    , limits_(limits)
+    , networkCheck_(std::move(networkCheck))
+{
+    static std::once_flag once;
+    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+    if (!networkCheck_)
+        networkCheck_ = [] {
+            QString host, address, error;
+            return GetIPFromHost(host, address, error);
+        };
+}
+
+CurlHttpClient::CurlHttpClient(CookieJar &cookies, QObject *parent)
+    : CurlHttpClient(cookies, Limits(), {}, parent)
+{
+}
+
+CurlHttpClient::~CurlHttpClient()
+{
+    cancel_ = true;
+    join();
+}
+
+void CurlHttpClient::join()
+{
+    if (thread_.joinable())
+        thread_.join();
+}
+
+bool CurlHttpClient::start(const HttpRequest &request, Finished finished)
+{
+    if (busy_)
+        return false;
+    join(); // the last one has delivered its end: its thread is done or nearly
+    busy_ = true;
+    cancel_ = false;
+    thread_ = std::thread([this, request, finished = std::move(finished)] {
+        HttpResult result;
+        if (request.checkNetwork && !networkCheck_()) {
+            result.outcome = HttpResult::Outcome::Skipped;
+        } else {
+            result = perform(request);
+        }
+        QMetaObject::invokeMethod(
+            this,
+            [this, result, finished] {
+                busy_ = false;
+                join();
+                if (finished)
+                    finished(result);
+            },
+            Qt::QueuedConnection);
+    });
+    return true;
+}
+
+HttpResult CurlHttpClient::perform(const HttpRequest &request)
+{
+    HttpResult result;
+    Transfer t;
+    t.client = this;
+    t.limits = &limits_;
+    t.cancel = &cancel_;
+    std::unique_ptr<QSaveFile> file;
+    if (!request.saveTo.isEmpty()) {
+        file = std::make_unique<QSaveFile>(request.saveTo);
+        if (!file->open(QIODevice::WriteOnly)) {
+            result.error = file->errorString();
+            return result;
+        }
+        t.file = file.get();
+    }
+
+    CURL *curl = curl_easy_init();
+    if (!curl) {
+        result.error = QStringLiteral("HTTP client could not start");
+        return result;
+    }
+    char errorText[CURL_ERROR_SIZE] = {};
+    const QByteArray url = request.url.toUtf8();
+    curl_slist *headers = curl_slist_append(nullptr, "Accept: text/html, */*");
+    curl_easy_setopt(curl, CURLOPT_URL, url.constData());
+    curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(curl, CURLOPT_USERAGENT, "Mozilla/3.0 (compatible; Indy Library)");
+    curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 0L);
+    curl_easy_setopt(curl, CURLOPT_PROXY, ""); // none, whatever the environment says
+    curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS, long(limits_.connectTimeoutMs));
+    curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
+    curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, long(limits_.stallSeconds));
+    curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, errorText);
+    curl_easy_setopt(curl, CURLOPT_COOKIEFILE, ""); // cookies of this run only
+    for (const QByteArray &line : cookies_.lines())
+        curl_easy_setopt(curl, CURLOPT_COOKIELIST, line.constData());
+    if (request.method == HttpRequest::Method::PostForm) {
+        headers = curl_slist_append(headers, "Content-Type: application/x-www-form-urlencoded");
+        curl_easy_setopt(curl, CURLOPT_HTTP_VERSION, long(CURL_HTTP_VERSION_1_0));
+        curl_easy_setopt(curl, CURLOPT_FRESH_CONNECT, 1L);
+        curl_easy_setopt(curl, CURLOPT_POST, 1L);
+        curl_easy_setopt(curl, CURLOPT_POSTFIELDSIZE_LARGE, curl_off_t(request.body.size()));
+        curl_easy_setopt(curl, CURLOPT_POSTFIELDS, request.body.constData());
+    } else {
+        curl_easy_setopt(curl, CURLOPT_HTTP_VERSION, long(CURL_HTTP_VERSION_1_1));
+        curl_easy_setopt(curl, CURLOPT_HTTPGET, 1L);
+    }
+    curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers);
+    curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, onHeader);
+    curl_easy_setopt(curl, CURLOPT_HEADERDATA, &t);
+    curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, onBody);
+    curl_easy_setopt(curl, CURLOPT_WRITEDATA, &t);
+    curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, onProgress);
+    curl_easy_setopt(curl, CURLOPT_XFERINFODATA, &t);
+    curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
+
+    const CURLcode code = curl_easy_perform(curl);
+
+    QList<QByteArray> cookieLines;
+    curl_slist *list = nullptr;
+    if (curl_easy_getinfo(curl, CURLINFO_COOKIELIST, &list) == CURLE_OK) {
+        for (curl_slist *l = list; l; l = l->next)
+            cookieLines.append(QByteArray(l->data));
+        curl_slist_free_all(list);
+    }
+    cookies_.setLines(cookieLines);
+    curl_easy_cleanup(curl);
+    curl_slist_free_all(headers);
+
+    result.status = t.status;
+    result.body = t.body;
+    if (t.status >= 300) {
+        result.error = QString::fromLatin1(t.statusLine);
+    } else if (t.tooLarge) {
+        result.error = QStringLiteral("The server's answer is too long.");
+    } else if (t.writeFailed) {
+        result.error = file->errorString();
+    } else if (code != CURLE_OK) {
+        result.error = QString::fromLocal8Bit(errorText[0] ? errorText : curl_easy_strerror(code));
+    } else if (file && !file->commit()) {
+        result.error = file->errorString();
+    } else {
+        result.outcome = HttpResult::Outcome::Done;
+        return result;
+    }
+    if (file)
+        file->cancelWriting();
+    return result;
+}
