@@ -24,6 +24,7 @@ constexpr int LineCannotRender = 84;
 constexpr int LineNoDecoder = 85;
 constexpr int LineDamaged = 86;
 constexpr int LineNotRegular = 87;
+constexpr int LineNoAnswer = 89;
 } // namespace
 
 void TForm1::attachPlayback(PlaybackController &controller, MediaGraph &graph)
@@ -39,7 +40,8 @@ void TForm1::attachPlayback(PlaybackController &controller, MediaGraph &graph)
                           {GstMediaGraph::ErrFileAccess, tables_.language.line(LineCannotRead)},
                           {GstMediaGraph::ErrCannotRender, tables_.language.line(LineCannotRender)},
                           {GstMediaGraph::ErrNoDecoder, tables_.language.line(LineNoDecoder)},
-                          {GstMediaGraph::ErrDecodeFailed, tables_.language.line(LineDamaged)}},
+                          {GstMediaGraph::ErrDecodeFailed, tables_.language.line(LineDamaged)},
+                          {GstMediaGraph::ErrTimeout, tables_.language.line(LineNoAnswer)}},
                          tables_.language.line(LineNotRegular, QStringLiteral("Not a regular file."))});
     Label2->setText(controller.statusText());
 

@@ -1,5 +1,6 @@
 #include "playback/PlaybackController.h"
 
+#include "common/FileProbe.h"
 #include "common/PathRules.h"
 #include "common/TimeFormat.h"
 #include "playback/MediaGraph.h"
@@ -239,10 +240,16 @@ void PlaybackController::openEntry(const QString &path)
         graph_.setActive(true);
         graph_.resetGraph();
         // Only regular files reach the engine: opening a FIFO or a device can block
-        // without end. stat() does not open the file.
-        const QFileInfo info(path);
-        if (info.exists() && !info.isFile())
+        // without end, and so can a file on a hung mount.
+        switch (file_probe::probe(path, ProbeTimeoutMs)) {
+        case file_probe::Kind::Other:
             throw MediaGraphError(NotRegularFile, path + QLatin1Char('\n') + texts_.notRegularFile);
+        case file_probe::Kind::NoAnswer:
+            throw MediaGraphError(NoAnswer, path + QLatin1Char('\n') + texts_.openFailures.value(NoAnswer));
+        case file_probe::Kind::Regular:
+        case file_probe::Kind::Missing: // the engine says it is not there
+            break;
+        }
         try {
             graph_.renderFile(path);
         } catch (const MediaGraphError &error) {

@@ -58,6 +58,10 @@ public:
     // A list entry that is no regular file (access denied, as the engine says for
     // a file it cannot open).
     static constexpr std::uint32_t NotRegularFile = 0x80070005;
+    // The file system did not answer for the file within ProbeTimeoutMs (the engine's
+    // time-out code).
+    static constexpr std::uint32_t NoAnswer = 0x800705B4;
+    static constexpr int ProbeTimeoutMs = 10000;
 
     PlaybackController(MediaGraph &graph, PlaylistModel &playlist, Dialogs &dialogs,
                        QObject *parent = nullptr);

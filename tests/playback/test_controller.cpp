@@ -272,7 +272,7 @@ void TestController::transportStates()
 
     // Texts that arrive later replace the shown one.
     QSignalSpy status(&rig.ctl, &PlaybackController::statusTextChanged);
-    rig.ctl.setTexts({"Playing", "Paused", "Stopped", kTexts.openFilter});
+    rig.ctl.setTexts({"Playing", "Paused", "Stopped", kTexts.openFilter, {}, {}});
     QCOMPARE(status.last().at(0).toString(), QStringLiteral("Playing"));
 }
 

@@ -75,7 +75,7 @@ void TestGapless::playlistIsHeardWholeInOrderAndWraps()
     playlist.setPaths(paths);
     ScriptedDialogs dialogs;
     PlaybackController controller(graph, playlist, dialogs);
-    controller.setTexts({QStringLiteral("playing"), QStringLiteral("paused"), QStringLiteral("stopped"), QString()});
+    controller.setTexts({QStringLiteral("playing"), QStringLiteral("paused"), QStringLiteral("stopped"), QString(), {}, {}});
     controller.startTicking();
     QStringList titles;
     connect(&controller, &PlaybackController::titleChanged, this, [&](const QString &t) { titles.append(t); });
