@@ -25,6 +25,7 @@ xvfb xauth x11-xserver-utils
 dbus python3-dbus playerctl
 xdg-utils libglib2.0-bin shared-mime-info
 dosfstools ntfs-3g xorriso
+dvdauthor
 adwaita-icon-theme hicolor-icon-theme
 fonts-dejavu-core
 php-cli php-sqlite3

@@ -100,6 +100,7 @@ int main(int argc, char *argv[])
     services.autostartDir = desktop_entry::configHome() + QStringLiteral("/autostart");
     services.programPath = programPath;
     services.mprisBus = QDBusConnection::sessionBus();
+    services.screenSaverBus = QDBusConnection::sessionBus();
 
     Startup startup(programDir, arguments, dialogs, graph, services);
     TForm1 *form1 = startup.form1();

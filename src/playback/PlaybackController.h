@@ -25,6 +25,7 @@
 class Dialogs;
 class MediaGraph;
 class MediaGraphError;
+struct DvdRenderStatus;
 class PlaylistModel;
 class QWidget;
 
@@ -48,7 +49,7 @@ public:
     static constexpr int StepRequested = 1;
 
     // What the engine answers when it holds no DVD graph builder.
-    static constexpr std::uint32_t DvdRenderFail = 0x8004027A;
+    static constexpr std::uint32_t DvdRenderFail = 0x8004027Au;
 
     PlaybackController(MediaGraph &graph, PlaylistModel &playlist, Dialogs &dialogs,
                        QObject *parent = nullptr);
@@ -127,7 +128,7 @@ private:
     void doOpenAndPlay();
     void doPlayDvd(const QString &path);
     void openEntry(const QString &path);
-    void handleDvdRenderResult(std::uint32_t result);
+    void handleDvdRenderResult(std::uint32_t result, const DvdRenderStatus &status);
     void entryEnded();
     void onEndOfStream();
     void onAsyncError(const QString &message);
