@@ -42,6 +42,7 @@ private Q_SLOTS:
     void renderResults();
     void menuTitleAndChapters();
     void menuWithoutButtonsDoesNotHang();
+    void colourChangesThePaintedPicture();
 
 private:
     QTemporaryDir dir_;
@@ -187,6 +188,40 @@ void DvdPlaybackTest::menuWithoutButtonsDoesNotHang()
     QVERIFY(gui.elapsed() < 500); // the GUI thread never waits for the navigator
     QTest::qWait(500);
     graph.resetGraph();
+    graph.setActive(false);
+}
+
+void DvdPlaybackTest::colourChangesThePaintedPicture()
+{
+    // A still colour as a video file: every frame alike, so only the balance changes it.
+    const QString clip = dir_.filePath("colour.mpg");
+    QProcess ffmpeg;
+    ffmpeg.start(QStringLiteral("ffmpeg"), {"-hide_banner", "-loglevel", "error", "-y", "-f", "lavfi", "-i",
+                                            "color=c=0x806040:s=320x240:r=25:d=20", "-c:v", "mpeg2video", "-q:v",
+                                            "2", clip});
+    QVERIFY(ffmpeg.waitForFinished(60000) && ffmpeg.exitCode() == 0);
+    GstMediaGraph graph;
+    graph.setActive(true);
+    graph.renderFile(clip);
+    graph.run();
+    VideoSurface surface(graph, nullptr);
+    surface.resize(320, 240);
+    surface.show();
+    const auto painted = [&] { return surface.grab().toImage().pixelColor(160, 120); };
+    QTRY_VERIFY_WITH_TIMEOUT(painted().red() > 100, 10000);
+    const QColor neutral = painted();
+    QVERIFY(qAbs(neutral.red() - 0x80) <= 6 && qAbs(neutral.green() - 0x60) <= 6 && qAbs(neutral.blue() - 0x40) <= 6);
+
+    surface.setBrightness(9000);
+    QTRY_VERIFY_WITH_TIMEOUT(painted().lightness() > neutral.lightness() + 60, 5000);
+    surface.setBrightness(750);
+    surface.setSaturation(0); // no saturation: grey
+    QTRY_VERIFY_WITH_TIMEOUT(qAbs(painted().red() - painted().blue()) <= 4, 5000);
+    surface.resetColors();
+    QTRY_VERIFY_WITH_TIMEOUT(qAbs(painted().red() - neutral.red()) <= 2 && qAbs(painted().blue() - neutral.blue()) <= 2,
+                             5000);
+    surface.setColorEnable(false);
+    QTRY_VERIFY_WITH_TIMEOUT(qAbs(painted().red() - painted().blue()) <= 4, 5000);
     graph.setActive(false);
 }
 
