@@ -32,7 +32,7 @@ php-cli php-sqlite3
 "
 
 if [ "${1:-}" = --bench ]; then
-    PACKAGES="$PACKAGES pipewire pipewire-pulse wireplumber dbus"
+    PACKAGES="$PACKAGES pipewire pipewire-pulse wireplumber dbus gstreamer1.0-x"
 fi
 
 missing=""
