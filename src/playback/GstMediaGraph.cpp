@@ -525,6 +525,21 @@ void GstMediaGraph::queueNext(const QString &path)
         answerPath_ = path;
 }
 
+namespace {
+// A frame mapped for reading, kept alive by the QImage that shows it.
+struct MappedFrame {
+    GstSample *sample = nullptr;
+    GstVideoFrame frame;
+};
+void releaseMappedFrame(void *data)
+{
+    auto *mapped = static_cast<MappedFrame *>(data);
+    gst_video_frame_unmap(&mapped->frame);
+    gst_sample_unref(mapped->sample);
+    delete mapped;
+}
+} // namespace
+
 QImage GstMediaGraph::latestVideoFrame() const
 {
     GstSample *sample = nullptr;
@@ -535,20 +550,21 @@ QImage GstMediaGraph::latestVideoFrame() const
     }
     if (!sample)
         return {};
-    QImage image;
+    // No copy: the image holds the sample and its read mapping (buffers are never
+    // written once they reach the sink), and releases both when the last copy goes.
     GstVideoInfo info;
     GstBuffer *buffer = gst_sample_get_buffer(sample);
-    GstVideoFrame frame;
-    if (buffer && gst_video_info_from_caps(&info, gst_sample_get_caps(sample))
-        && gst_video_frame_map(&frame, &info, buffer, GST_MAP_READ)) {
-        const QImage view(static_cast<const uchar *>(GST_VIDEO_FRAME_PLANE_DATA(&frame, 0)),
-                          GST_VIDEO_FRAME_WIDTH(&frame), GST_VIDEO_FRAME_HEIGHT(&frame),
-                          GST_VIDEO_FRAME_PLANE_STRIDE(&frame, 0), QImage::Format_RGB32);
-        image = view.copy();
-        gst_video_frame_unmap(&frame);
+    auto *mapped = new MappedFrame;
+    mapped->sample = sample;
+    if (!buffer || !gst_video_info_from_caps(&info, gst_sample_get_caps(sample))
+        || !gst_video_frame_map(&mapped->frame, &info, buffer, GST_MAP_READ)) {
+        gst_sample_unref(sample);
+        delete mapped;
+        return {};
     }
-    gst_sample_unref(sample);
-    return image;
+    return QImage(static_cast<const uchar *>(GST_VIDEO_FRAME_PLANE_DATA(&mapped->frame, 0)),
+                  GST_VIDEO_FRAME_WIDTH(&mapped->frame), GST_VIDEO_FRAME_HEIGHT(&mapped->frame),
+                  GST_VIDEO_FRAME_PLANE_STRIDE(&mapped->frame, 0), QImage::Format_RGB32, &releaseMappedFrame, mapped);
 }
 
 void GstMediaGraph::onVideoSample(GstAppSink *sink, bool preroll)

@@ -106,7 +106,7 @@ public:
     virtual AudioTap *audioTap() { return nullptr; }
 
     // The picture shown now: square pixels, QImage::Format_RGB32; null when there is
-    // no video. A copy, safe to keep. videoFrameReady() tells when a newer one exists.
+    // no video. Safe to keep (it holds the frame itself). videoFrameReady() tells when a newer one exists.
     virtual QImage latestVideoFrame() const { return {}; }
 
     // Builds a DVD graph for the disc a VIDEO_TS .IFO belongs to (empty: the disc in the

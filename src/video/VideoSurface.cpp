@@ -4,6 +4,7 @@
 
 #include <QMouseEvent>
 #include <QPainter>
+#include <QRegion>
 
 #include <algorithm>
 
@@ -47,12 +48,17 @@ void VideoSurface::paintEvent(QPaintEvent *)
 {
     frame_ = graph_.latestVideoFrame();
     QPainter p(this);
-    p.fillRect(rect(), Qt::black);
     const QRect target = letterbox(frame_.size(), size());
-    if (!target.isEmpty()) {
-        p.setRenderHint(QPainter::SmoothPixmapTransform);
-        p.drawImage(target, frame_);
+    if (target.isEmpty()) {
+        p.fillRect(rect(), Qt::black);
+        return;
     }
+    // Only the bars around the picture are filled: the picture covers the rest.
+    const QRegion bars = QRegion(rect()).subtracted(target);
+    for (const QRect &bar : bars)
+        p.fillRect(bar, Qt::black);
+    p.setRenderHint(QPainter::SmoothPixmapTransform, target.size() != frame_.size());
+    p.drawImage(target, frame_);
 }
 
 void VideoSurface::restartCursorTimer()
