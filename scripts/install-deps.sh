@@ -25,13 +25,14 @@ xvfb xauth x11-xserver-utils
 dbus python3-dbus playerctl
 xdg-utils libglib2.0-bin shared-mime-info
 dosfstools ntfs-3g xorriso
+dvdauthor
 adwaita-icon-theme hicolor-icon-theme
 fonts-dejavu-core
 php-cli php-sqlite3
 "
 
 if [ "${1:-}" = --bench ]; then
-    PACKAGES="$PACKAGES pipewire pipewire-pulse wireplumber dbus"
+    PACKAGES="$PACKAGES pipewire pipewire-pulse wireplumber dbus gstreamer1.0-x"
 fi
 
 missing=""

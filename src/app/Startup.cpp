@@ -18,6 +18,7 @@
 #include <QTimer>
 #include "ui/ImageList.h"
 #include "video/TForm3.h"
+#include "video/ScreenSaverInhibitor.h"
 #include "video/TForm5.h"
 #include "visualisation/TForm9.h"
 #include "volume/PulseMixer.h"
@@ -40,8 +41,14 @@ Startup::Startup(const QString &programDir, const QStringList &arguments, Dialog
     QObject::connect(controller_.get(), &PlaybackController::dvdButtonsVisibleChanged, form3_.get(),
                      &TForm3::setDvdButtonsVisible);
     controller_->setVideoWindowShown([form3 = form3_.get()] { return form3->isVisible(); });
+    form3_->setController(controller_.get());
+    if (services.screenSaverBus) {
+        screenSaver_ = std::make_unique<ScreenSaverInhibitor>(*services.screenSaverBus);
+        form3_->setScreenSaver(screenSaver_.get());
+    }
     form4_ = std::make_unique<TForm4>(*form1_, *playlist_, *controller_, form1_->storedPlaylist(), arguments);
-    form5_ = std::make_unique<TForm5>(*form1_);
+    form5_ = std::make_unique<TForm5>(*form1_, *form3_->DSVideoWindowEx21);
+    form3_->setColourControls(form5_.get());
     radio_ = std::make_unique<RadioPlayer>();
     form6_ = std::make_unique<TForm6>(*form1_, *radio_);
     form7_ = std::make_unique<TForm7>(*form1_);
@@ -100,6 +107,7 @@ Startup::~Startup()
     form5_.reset();
     form4_.reset();
     form3_.reset();
+    screenSaver_.reset();
     form2_.reset();
     form1_.reset();
     controller_.reset();

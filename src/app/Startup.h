@@ -16,6 +16,7 @@ class MprisService;
 class PlaylistModel;
 class PlaybackController;
 class RadioPlayer;
+class ScreenSaverInhibitor;
 class TForm1;
 class TForm2;
 class TForm3;
@@ -55,6 +56,7 @@ private:
     std::unique_ptr<ImageList> images_;
     std::unique_ptr<PlaylistModel> playlist_;
     std::unique_ptr<PlaybackController> controller_;
+    std::unique_ptr<ScreenSaverInhibitor> screenSaver_; // outlives the video window
     std::unique_ptr<TForm1> form1_;
     std::unique_ptr<TForm2> form2_;
     std::unique_ptr<TForm3> form3_;

@@ -109,6 +109,7 @@ int main(int argc, char *argv[])
     services.autostartDir = desktop_entry::configHome() + QStringLiteral("/autostart");
     services.programPath = programPath;
     services.mprisBus = QDBusConnection::sessionBus();
+    services.screenSaverBus = QDBusConnection::sessionBus();
 
     XdgOpener opener;
     OnlineServices online;

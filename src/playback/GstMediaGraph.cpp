@@ -2,6 +2,7 @@
 
 #include "common/TextCodec.h"
 #include "playback/AudioTap.h"
+#include "playback/GstDvdNavigator.h"
 #include "playback/GstInit.h"
 #include "converter/CdTracks.h"
 
@@ -10,7 +11,9 @@
 #include <gst/pbutils/pbutils.h>
 #include <gst/video/video.h>
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QMetaObject>
 
 #include <algorithm>
@@ -105,6 +108,10 @@ GstMediaGraph::GstMediaGraph(QObject *parent)
     if (!GstStartWorker::started())
         ensureInitialised();
     tap_ = new AudioTap(this);
+    // rsndvdbin reads it when a disc opens: start at the disc's first-play program.
+    qputenv("DVDFASTSTART", "0");
+    dvdTimer_.setInterval(1000);
+    connect(&dvdTimer_, &QTimer::timeout, this, &GstMediaGraph::reportDvdTime);
 }
 
 GstMediaGraph::~GstMediaGraph()
@@ -153,6 +160,10 @@ void GstMediaGraph::createPipeline()
     gst_object_unref(gainPad);
 
     g_object_set(playbin_, "video-sink", videoSink_, "audio-sink", audioOut_, nullptr);
+    balance_ = makeElement("videobalance", "tarnel-balance");
+    if (balance_)
+        g_object_set(playbin_, "video-filter", balance_, nullptr);
+    applyBalance();
     if (GstElement *tapBin = tap_->createBin())
         g_object_set(playbin_, "audio-filter", tapBin, nullptr);
 
@@ -180,11 +191,15 @@ void GstMediaGraph::releasePipeline()
     gst_object_unref(audioOut_);
     gst_object_unref(gain_);
     gst_object_unref(videoSink_);
-    playbin_ = audioOut_ = gain_ = videoSink_ = audioSink_ = nullptr;
+    if (balance_)
+        gst_object_unref(balance_);
+    playbin_ = audioOut_ = gain_ = videoSink_ = audioSink_ = balance_ = nullptr;
 }
 
 void GstMediaGraph::dropMedia()
 {
+    dvdTimer_.stop();
+    navigator_.reset();
     // A streaming thread waiting in about-to-finish would hold up the state change.
     acceptingNext_ = false;
     {
@@ -340,6 +355,8 @@ void GstMediaGraph::run()
     changeState(GST_STATE_PLAYING);
     running_ = true;
     tap_->setPlaying(!endOfStream_);
+    if (navigator_ && !dvdTimer_.isActive())
+        dvdTimer_.start();
 }
 
 void GstMediaGraph::pause()
@@ -509,6 +526,21 @@ void GstMediaGraph::queueNext(const QString &path)
         answerPath_ = path;
 }
 
+namespace {
+// A frame mapped for reading, kept alive by the QImage that shows it.
+struct MappedFrame {
+    GstSample *sample = nullptr;
+    GstVideoFrame frame;
+};
+void releaseMappedFrame(void *data)
+{
+    auto *mapped = static_cast<MappedFrame *>(data);
+    gst_video_frame_unmap(&mapped->frame);
+    gst_sample_unref(mapped->sample);
+    delete mapped;
+}
+} // namespace
+
 QImage GstMediaGraph::latestVideoFrame() const
 {
     GstSample *sample = nullptr;
@@ -519,20 +551,21 @@ QImage GstMediaGraph::latestVideoFrame() const
     }
     if (!sample)
         return {};
-    QImage image;
+    // No copy: the image holds the sample and its read mapping (buffers are never
+    // written once they reach the sink), and releases both when the last copy goes.
     GstVideoInfo info;
     GstBuffer *buffer = gst_sample_get_buffer(sample);
-    GstVideoFrame frame;
-    if (buffer && gst_video_info_from_caps(&info, gst_sample_get_caps(sample))
-        && gst_video_frame_map(&frame, &info, buffer, GST_MAP_READ)) {
-        const QImage view(static_cast<const uchar *>(GST_VIDEO_FRAME_PLANE_DATA(&frame, 0)),
-                          GST_VIDEO_FRAME_WIDTH(&frame), GST_VIDEO_FRAME_HEIGHT(&frame),
-                          GST_VIDEO_FRAME_PLANE_STRIDE(&frame, 0), QImage::Format_RGB32);
-        image = view.copy();
-        gst_video_frame_unmap(&frame);
+    auto *mapped = new MappedFrame;
+    mapped->sample = sample;
+    if (!buffer || !gst_video_info_from_caps(&info, gst_sample_get_caps(sample))
+        || !gst_video_frame_map(&mapped->frame, &info, buffer, GST_MAP_READ)) {
+        gst_sample_unref(sample);
+        delete mapped;
+        return {};
     }
-    gst_sample_unref(sample);
-    return image;
+    return QImage(static_cast<const uchar *>(GST_VIDEO_FRAME_PLANE_DATA(&mapped->frame, 0)),
+                  GST_VIDEO_FRAME_WIDTH(&mapped->frame), GST_VIDEO_FRAME_HEIGHT(&mapped->frame),
+                  GST_VIDEO_FRAME_PLANE_STRIDE(&mapped->frame, 0), QImage::Format_RGB32, &releaseMappedFrame, mapped);
 }
 
 void GstMediaGraph::onVideoSample(GstAppSink *sink, bool preroll)
@@ -652,4 +685,108 @@ void GstMediaGraph::handleMessage(GstMessage *message, quint64 generation)
     default:
         break;
     }
+}
+
+// ---- colour balance and DVD ------------------------------------------------------
+
+void GstMediaGraph::setVideoBalance(const VideoBalance &balance)
+{
+    balanceValues_ = balance;
+    applyBalance();
+}
+
+void GstMediaGraph::applyBalance()
+{
+    if (balance_)
+        g_object_set(balance_, "brightness", balanceValues_.brightness, "contrast", balanceValues_.contrast, "hue",
+                     balanceValues_.hue, "saturation", balanceValues_.saturation, nullptr);
+}
+
+QString GstMediaGraph::dvdFolderOf(const QString &ifoPath)
+{
+    const QFileInfo ifo(ifoPath);
+    QDir dir = ifo.absoluteDir();
+    if (dir.dirName().compare(QLatin1String("VIDEO_TS"), Qt::CaseInsensitive) != 0)
+        return {};
+    const QDir videoTs = dir;
+    if (!videoTs.exists(QStringLiteral("VIDEO_TS.IFO")) && !videoTs.exists(QStringLiteral("video_ts.ifo")))
+        return {};
+    dir.cdUp();
+    return dir.absolutePath();
+}
+
+QString GstMediaGraph::firstOpticalDrive()
+{
+    for (int i = 0; i < 8; ++i) {
+        const QString device = QStringLiteral("/dev/sr%1").arg(i);
+        if (QFileInfo::exists(device))
+            return device;
+    }
+    return QFileInfo::exists(QStringLiteral("/dev/cdrom")) ? QStringLiteral("/dev/cdrom") : QString();
+}
+
+std::uint32_t GstMediaGraph::renderDvdVideoVolume(const QString &ifoPath, DvdRenderStatus &status)
+{
+    status = {};
+    if (mode_ != GraphMode::Dvd)
+        return ErrDvdRenderFail;
+    if (!playbin_)
+        createPipeline();
+    dropMedia();
+    const bool fromDrive = ifoPath.isEmpty();
+    const QString source = fromDrive ? firstOpticalDrive() : dvdFolderOf(ifoPath);
+    if (source.isEmpty()) {
+        (fromDrive ? status.volumeUnknown : status.volumeInvalid) = true;
+        return 1;
+    }
+    try {
+        load("dvd://" + QFile::encodeName(source));
+    } catch (const MediaGraphError &error) {
+        switch (error.code()) {
+        case ErrFileNotFound:
+        case ErrFileAccess:
+        case ErrCannotRender:
+        case ErrPlaybackFailed:
+            // libdvdread could not open it as DVD-Video (damaged IFO, no disc in the drive).
+            (fromDrive ? status.volumeUnknown : status.volumeInvalid) = true;
+            return 1;
+        default:
+            throw;
+        }
+    }
+    gint audioStreams = 0;
+    gint videoStreams = 0;
+    g_object_get(playbin_, "n-audio", &audioStreams, "n-video", &videoStreams, nullptr);
+    status.numStreams = static_cast<std::uint32_t>(audioStreams + videoStreams + (videoStreams == 0 ? 1 : 0));
+    if (videoStreams == 0) {
+        status.numStreamsFailed = 1;
+        status.failedStreamFlags = 1; // the picture
+        return 1;
+    }
+    navigator_ = std::make_unique<GstDvdNavigator>(playbin_, videoSink_);
+    return 0;
+}
+
+DvdControl *GstMediaGraph::dvdControl()
+{
+    if (mode_ != GraphMode::Dvd || !loaded_ || !navigator_)
+        return nullptr;
+    return navigator_.get();
+}
+
+void GstMediaGraph::reportDvdTime()
+{
+    if (!navigator_ || !loaded_) {
+        dvdTimer_.stop();
+        return;
+    }
+    if (!running_ || !navigator_->timeCodeEvents())
+        return;
+    gint64 position = -1;
+    if (!gst_element_query_position(playbin_, GST_FORMAT_TIME, &position) || position < 0)
+        return;
+    const gint64 ms = position / GST_MSECOND;
+    const gint64 s = ms / 1000;
+    Q_EMIT dvdTimeChanged(static_cast<int>(s / 3600), static_cast<int>(s / 60 % 60), static_cast<int>(s % 60),
+                          static_cast<int>(ms % 1000 * 25 / 1000));
 }

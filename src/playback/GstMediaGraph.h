@@ -2,7 +2,13 @@
 // The media graph on GStreamer: one playbin with
 //   video-sink   = appsink (BGRx, square pixels): the video window paints latestVideoFrame();
 //   audio-filter = the AudioTap bin;
-//   audio-sink   = a bin "volume ! pulsesink" (autoaudiosink when there is no pulsesink).
+//   audio-sink   = a bin "volume ! pulsesink" (autoaudiosink when there is no pulsesink);
+//   video-filter = videobalance: the colour controls (neutral values pass the picture
+//                  through untouched).
+// In DVD mode the media is rsndvdbin's dvd:// URI, with DVDFASTSTART=0 so that the
+// disc starts at its first-play program; the navigator (GstDvdNavigator) carries out
+// DVD commands on its own thread, and a GUI-thread timer reports the playing time once
+// a second while time-code events are on.
 // The audio sink is the pipeline clock: a sound server may start a new stream late (a
 // PulseAudio sink that renders ahead: up to 2 s), and on the sink's clock nothing is
 // dropped and the position stays at 0 until sound is out. Consecutive files play
@@ -47,12 +53,16 @@
 
 #include <QByteArray>
 #include <QList>
+#include <QTimer>
 
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
+#include <memory>
 #include <mutex>
+
+class GstDvdNavigator;
 
 typedef struct _GstElement GstElement;
 typedef struct _GstMessage GstMessage;
@@ -115,6 +125,20 @@ public:
     bool hasVideo() const override;
     AudioTap *audioTap() override { return tap_; }
     QImage latestVideoFrame() const override;
+    // Blocks until the disc is ready (its first-play program shown) or failed, as
+    // renderFile does. A path or disc that libdvdread cannot open as DVD-Video is
+    // "volume invalid" (a missing drive or an empty one "volume unknown"); a disc
+    // without a picture stream counts its stream as failed. A load that times out
+    // raises ErrTimeout.
+    std::uint32_t renderDvdVideoVolume(const QString &ifoPath, DvdRenderStatus &status) override;
+    DvdControl *dvdControl() override;
+    void setVideoBalance(const VideoBalance &balance) override;
+
+    // The disc folder (the one holding VIDEO_TS) of an .IFO path; empty when the path
+    // does not lie in a VIDEO_TS folder of a DVD-Video volume.
+    static QString dvdFolderOf(const QString &ifoPath);
+    // The first optical drive's device; empty when there is none.
+    static QString firstOpticalDrive();
 
     int prerollTimeoutMs() const { return prerollTimeoutMs_; }
     void setPrerollTimeoutMs(int ms) { prerollTimeoutMs_ = ms; }
@@ -157,6 +181,8 @@ private:
     // GUI thread: asks the handlers of nextWanted() and hands their answer over.
     void answerNextRequest(quint64 request, quint64 generation);
     void wakeNextRequest();
+    void applyBalance();
+    void reportDvdTime();
 
     GraphMode mode_ = GraphMode::Normal;
     GstElement *playbin_ = nullptr;
@@ -164,6 +190,10 @@ private:
     GstElement *gain_ = nullptr;       // its volume element (ref held)
     GstElement *audioSink_ = nullptr;  // its sink (owned by the bin)
     GstElement *videoSink_ = nullptr;  // appsink (ref held)
+    GstElement *balance_ = nullptr;    // videobalance (ref held)
+    VideoBalance balanceValues_;
+    std::unique_ptr<GstDvdNavigator> navigator_; // while a DVD is loaded
+    QTimer dvdTimer_;
     AudioTap *tap_ = nullptr;
     int volume_ = 10000;
     int prerollTimeoutMs_ = 5000;

@@ -5,8 +5,11 @@
 //
 // Threads: every member is called on the GUI thread, and every signal is emitted
 // on the GUI thread (bus messages are marshalled there by the implementation).
+#include "playback/VideoBalance.h"
+
 #include <QImage>
 #include <QObject>
+#include <QPoint>
 #include <QString>
 
 #include <cstdint>
@@ -29,6 +32,34 @@ public:
 private:
     std::uint32_t code_;
     QString engineText_;
+};
+
+// What a DVD render found, in the order the status record holds it.
+struct DvdRenderStatus {
+    std::uint32_t videoPortError = 0;
+    bool volumeInvalid = false; // the path names no DVD-Video volume
+    bool volumeUnknown = false; // no path and no disc in a drive
+    bool noLine21In = false;
+    bool noLine21Out = false;
+    std::uint32_t numStreams = 0;
+    std::uint32_t numStreamsFailed = 0;
+    std::uint32_t failedStreamFlags = 0;
+};
+
+// The DVD navigator of a playing DVD graph. Commands return at once: they are carried
+// out elsewhere, so a navigator that hangs cannot hold up the caller, and their results
+// are not reported. Points are in the picture's own pixels (latestVideoFrame()).
+class DvdControl {
+public:
+    enum class Option { NotifyParentalLevelChange, HmsfTimeCodeEvents };
+    virtual ~DvdControl() = default;
+    virtual void PlayPrevChapter() = 0;
+    virtual void PlayNextChapter() = 0;
+    virtual void PlayForwards(double speed) = 0;
+    virtual void PlayBackwards(double speed) = 0;
+    virtual void SelectAtPosition(QPoint picturePoint) = 0;
+    virtual void ActivateAtPosition(QPoint picturePoint) = 0;
+    virtual void SetOption(Option option, bool on) = 0;
 };
 
 class MediaGraph : public QObject {
@@ -78,8 +109,25 @@ public:
     virtual AudioTap *audioTap() { return nullptr; }
 
     // The picture shown now: square pixels, QImage::Format_RGB32; null when there is
-    // no video. A copy, safe to keep. videoFrameReady() tells when a newer one exists.
+    // no video. Safe to keep (it holds the frame itself). videoFrameReady() tells when a newer one exists.
     virtual QImage latestVideoFrame() const { return {}; }
+
+    // Builds a DVD graph for the disc a VIDEO_TS .IFO belongs to (empty: the disc in the
+    // first optical drive). 0 built; 1 built in part or not at all, with `status` telling
+    // why; DvdRenderFail outside DVD mode. Throws MediaGraphError for a failure code.
+    static constexpr std::uint32_t DvdRenderFail = 0x8004027Au;
+    virtual std::uint32_t renderDvdVideoVolume(const QString &ifoPath, DvdRenderStatus &status)
+    {
+        Q_UNUSED(ifoPath);
+        status = {};
+        return DvdRenderFail;
+    }
+    // The navigator while a DVD graph is active; null otherwise. Ask on every use.
+    virtual DvdControl *dvdControl() { return nullptr; }
+
+    // Colour balance of the picture, applied at once while it plays and kept for the
+    // next one.
+    virtual void setVideoBalance(const VideoBalance &balance) { Q_UNUSED(balance); }
 
     // ln(v + 1) x 1085.73 rounded, minus 10000: hundredths of a decibel (0 -> -10000, 10000 -> 0).
     static int volumeToCentibels(int level);
@@ -97,6 +145,7 @@ Q_SIGNALS:
     void nextWanted();
     // The media queued by queueNext() is now the one playing.
     void queuedStarted();
-    // DVD playing position (time-code events); nothing emits it yet.
+    // DVD playing position, about once a second while a DVD plays and time-code events
+    // are on (DvdControl::Option::HmsfTimeCodeEvents).
     void dvdTimeChanged(int hours, int minutes, int seconds, int frames);
 };

@@ -271,30 +271,57 @@ void PlaybackController::openEntry(const QString &path)
 void PlaybackController::doPlayDvd(const QString &path)
 {
     if (graph_.active()) {
-        // Resume; forward play at normal speed comes with DVD navigation.
+        // Resume, at normal forward speed after trick play.
         graph_.run();
+        if (DvdControl *dvd = graph_.dvdControl())
+            dvd->PlayForwards(1.0);
         return;
     }
     graph_.setActive(true);
-    // The engine offers no DVD graph builder yet, which it answers as a failed render.
-    Q_UNUSED(path);
-    handleDvdRenderResult(DvdRenderFail);
+    DvdRenderStatus status;
+    // A failure code is raised here: the caller's remaining steps do not run.
+    const std::uint32_t result = graph_.renderDvdVideoVolume(path, status);
+    handleDvdRenderResult(result, status);
 }
 
-void PlaybackController::handleDvdRenderResult(std::uint32_t result)
+void PlaybackController::handleDvdRenderResult(std::uint32_t result, const DvdRenderStatus &status)
 {
+    const QString caption = QStringLiteral("Error");
     if (result == 0) {
         graph_.run();
+        if (DvdControl *dvd = graph_.dvdControl()) {
+            dvd->SetOption(DvdControl::Option::NotifyParentalLevelChange, false);
+            dvd->SetOption(DvdControl::Option::HmsfTimeCodeEvents, true);
+        }
         return;
     }
-    if (result == DvdRenderFail) {
+    if (result == 1) {
+        if (status.videoPortError != 0)
+            dialogs_.showMessage(dialogParent_, MediaGraphError(status.videoPortError, QStringLiteral("The video port failed.")).message(), caption);
+        if (status.volumeInvalid)
+            dialogs_.showMessage(dialogParent_, QStringLiteral("The specified DVD volume to be played does not exist."),
+                                 caption);
+        if (status.volumeUnknown)
+            dialogs_.showMessage(dialogParent_, QStringLiteral("No DVD volume is specified or isn't found."), caption);
+        if (status.noLine21In)
+            dialogs_.showMessage(dialogParent_,
+                                 QStringLiteral("The video decoder doesn't produce line 21 (closed captioning) data."),
+                                 caption);
+        if (status.noLine21Out)
+            dialogs_.showMessage(dialogParent_,
+                                 QStringLiteral("The video decoder can't be shown as closed captioning on video due "
+                                                "to a problem with graph building."),
+                                 caption);
+        if (status.numStreamsFailed > 0)
+            dialogs_.showMessage(dialogParent_, QStringLiteral("Can't render one or more stream."), caption);
+    } else if (result == DvdRenderFail) {
         dialogs_.showMessage(dialogParent_,
                              QStringLiteral("Some basic error occurred in building the graph.\r"
                                             "Possibilities include the DVD Navigator filter or the video or "
                                             "audio renderer not instantiating,\r"
                                             "a trivial connection or pin enumeration failing, or none of the "
                                             "streams rendering."),
-                             QStringLiteral("Error"));
+                             caption);
     }
     graph_.resetGraph();
 }
@@ -396,6 +423,12 @@ void PlaybackController::tick()
     if (busy_ > 0)
         return;
     runAction([this] {
+        // A DVD's time reaches the label through its time-code events; the navigator
+        // moves between menus and titles by itself, without an end of its own.
+        if (graph_.mode() == GraphMode::Dvd && graph_.active()) {
+            endPending_ = false;
+            return;
+        }
         lastPosition_ = graph_.positionMs();
         lastDuration_ = graph_.durationMs();
         updateTimeLabel();

@@ -26,6 +26,7 @@
 class Dialogs;
 class MediaGraph;
 class MediaGraphError;
+struct DvdRenderStatus;
 class PlaylistModel;
 class QWidget;
 
@@ -54,7 +55,7 @@ public:
     static constexpr int StepRequested = 1;
 
     // What the engine answers when it holds no DVD graph builder.
-    static constexpr std::uint32_t DvdRenderFail = 0x8004027A;
+    static constexpr std::uint32_t DvdRenderFail = 0x8004027Au;
     // A list entry that is no regular file (access denied, as the engine says for
     // a file it cannot open).
     static constexpr std::uint32_t NotRegularFile = 0x80070005;
@@ -142,7 +143,7 @@ private:
     void doOpenAndPlay();
     void doPlayDvd(const QString &path);
     void openEntry(const QString &path);
-    void handleDvdRenderResult(std::uint32_t result);
+    void handleDvdRenderResult(std::uint32_t result, const DvdRenderStatus &status);
     void entryEnded();
     void onEndOfStream();
     void onAsyncError(const QString &message);

@@ -29,4 +29,6 @@ struct SystemServices {
     std::optional<QVector<DriveEntry>> drives;
     // Where MPRIS is offered; none: nowhere.
     std::optional<QDBusConnection> mprisBus;
+    // Where the video window holds off the screen saver; none: nowhere.
+    std::optional<QDBusConnection> screenSaverBus;
 };

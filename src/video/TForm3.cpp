@@ -1,12 +1,17 @@
 #include "video/TForm3.h"
 
+#include "playback/MediaGraph.h"
+#include "playback/PlaybackController.h"
 #include "settings/IniFile.h"
 #include "settings/LineTable.h"
+#include "ui/Dialogs.h"
 #include "ui/ImageList.h"
 #include "ui/MainWindowLink.h"
 #include "ui/Placement.h"
+#include "video/ScreenSaverInhibitor.h"
 #include "video/VideoSurface.h"
 
+#include <QEvent>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -18,11 +23,13 @@ struct ButtonSpec {
 };
 constexpr ButtonSpec buttons[] = {{1, 8, 3},   {2, 32, 11},  {8, 56, 15},  {3, 80, 5},
                                   {4, 104, 1}, {5, 128, 12}, {6, 152, 13}, {7, 176, 14}};
+constexpr double TrickSpeed = 8.0;
 } // namespace
 
 TForm3::TForm3(MainWindowLink &main, MediaGraph &graph)
     : ToolWindow(QStringLiteral("Form3"), QStringLiteral("Panel2"), true)
     , main_(main)
+    , graph_(graph)
 {
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(3, StripHeight, 3, 3);
@@ -40,11 +47,15 @@ TForm3::TForm3(MainWindowLink &main, MediaGraph &graph)
         button->setAutoRaise(true);
         button->setGeometry(b.left, 8, 23, 22);
         SpeedButton[b.number] = button;
+        connect(button, &QToolButton::clicked, this, [this, n = b.number] { SpeedButtonClick(n); });
     }
-    // The colour controls and DVD navigation come with their own work; until then the
-    // buttons cannot be pressed.
-    for (int i = 1; i <= 8; ++i)
-        SpeedButton[i]->setEnabled(false);
+    // Playback that stops or starts shows in the frames and in this check.
+    screenSaverCheck_.setInterval(1000);
+    connect(&screenSaverCheck_, &QTimer::timeout, this, &TForm3::updateScreenSaver);
+    connect(&graph_, &MediaGraph::videoFrameReady, this, [this] {
+        if (screenSaver_ && !screenSaver_->wanted())
+            updateScreenSaver();
+    });
     FormCreate();
 }
 
@@ -67,6 +78,88 @@ void TForm3::setDvdButtonsVisible(bool visible)
 {
     for (int i = 2; i <= 8; ++i)
         SpeedButton[i]->setVisible(visible);
+}
+
+void TForm3::SpeedButtonClick(int number)
+{
+    if (number == 1) {
+        if (form5_)
+            form5_->setVisible(!form5_->isVisible());
+        return;
+    }
+    try {
+        switch (number) {
+        case 3:
+            graph_.pause();
+            return;
+        case 5:
+            graph_.stop();
+            return;
+        case 4:
+            if (controller_)
+                controller_->PlayDvd(QString());
+            return;
+        default:
+            break;
+        }
+    } catch (const MediaGraphError &error) {
+        main_.dialogs().showMessage(this, error.message(), QString());
+        return;
+    }
+    // The chapter and speed buttons act only on a DVD graph that runs.
+    DvdControl *dvd = graph_.isRunning() ? graph_.dvdControl() : nullptr;
+    if (!dvd)
+        return;
+    switch (number) {
+    case 2:
+        dvd->PlayPrevChapter();
+        break;
+    case 7:
+        dvd->PlayNextChapter();
+        break;
+    case 6:
+        dvd->PlayForwards(TrickSpeed);
+        break;
+    case 8:
+        dvd->PlayBackwards(TrickSpeed);
+        break;
+    default:
+        break;
+    }
+}
+
+void TForm3::setScreenSaver(ScreenSaverInhibitor *inhibitor)
+{
+    screenSaver_ = inhibitor;
+    if (screenSaver_)
+        screenSaverCheck_.start();
+    else
+        screenSaverCheck_.stop();
+    updateScreenSaver();
+}
+
+bool TForm3::screenSaverWanted() const
+{
+    return isVisible() && isActiveWindow() && graph_.isRunning() && graph_.hasVideo();
+}
+
+void TForm3::updateScreenSaver()
+{
+    if (screenSaver_)
+        screenSaver_->setWanted(screenSaverWanted());
+}
+
+void TForm3::changeEvent(QEvent *event)
+{
+    ToolWindow::changeEvent(event);
+    if (event->type() == QEvent::ActivationChange)
+        updateScreenSaver();
+}
+
+void TForm3::hideEvent(QHideEvent *event)
+{
+    ToolWindow::hideEvent(event);
+    updateScreenSaver();
 }
 
 void TForm3::writeSettings(IniFile &ini) const

@@ -4,6 +4,9 @@
 
 #include <QMouseEvent>
 #include <QPainter>
+#include <QRegion>
+
+#include <algorithm>
 
 VideoSurface::VideoSurface(MediaGraph &graph, QWidget *parent)
     : QWidget(parent)
@@ -20,6 +23,7 @@ VideoSurface::VideoSurface(MediaGraph &graph, QWidget *parent)
         if (isVisible())
             update();
     });
+    applyColors();
 }
 
 QRect VideoSurface::letterbox(QSize frame, QSize surface)
@@ -30,21 +34,124 @@ QRect VideoSurface::letterbox(QSize frame, QSize surface)
     return QRect(QPoint((surface.width() - scaled.width()) / 2, (surface.height() - scaled.height()) / 2), scaled);
 }
 
+std::optional<QPoint> VideoSurface::toPicture(QPoint p, QSize frame, QSize surface)
+{
+    const QRect target = letterbox(frame, surface);
+    if (target.isEmpty() || !target.contains(p))
+        return std::nullopt;
+    const int x = (p.x() - target.x()) * frame.width() / target.width();
+    const int y = (p.y() - target.y()) * frame.height() / target.height();
+    return QPoint(std::clamp(x, 0, frame.width() - 1), std::clamp(y, 0, frame.height() - 1));
+}
+
 void VideoSurface::paintEvent(QPaintEvent *)
 {
     frame_ = graph_.latestVideoFrame();
     QPainter p(this);
-    p.fillRect(rect(), Qt::black);
     const QRect target = letterbox(frame_.size(), size());
-    if (!target.isEmpty()) {
-        p.setRenderHint(QPainter::SmoothPixmapTransform);
-        p.drawImage(target, frame_);
+    if (target.isEmpty()) {
+        p.fillRect(rect(), Qt::black);
+        return;
     }
+    // Only the bars around the picture are filled: the picture covers the rest.
+    const QRegion bars = QRegion(rect()).subtracted(target);
+    for (const QRect &bar : bars)
+        p.fillRect(bar, Qt::black);
+    p.setRenderHint(QPainter::SmoothPixmapTransform, target.size() != frame_.size());
+    p.drawImage(target, frame_);
+}
+
+void VideoSurface::restartCursorTimer()
+{
+    unsetCursor();
+    cursorTimer_.start();
+}
+
+void VideoSurface::enterEvent(QEnterEvent *event)
+{
+    restartCursorTimer();
+    QWidget::enterEvent(event);
 }
 
 void VideoSurface::mouseMoveEvent(QMouseEvent *event)
 {
-    unsetCursor();
-    cursorTimer_.start();
+    restartCursorTimer();
+    DSVideoWindowEx21MouseMove(event->position().toPoint());
     QWidget::mouseMoveEvent(event);
+}
+
+void VideoSurface::mouseReleaseEvent(QMouseEvent *event)
+{
+    DSVideoWindowEx21MouseUp(event->position().toPoint());
+    QWidget::mouseReleaseEvent(event);
+}
+
+std::optional<QPoint> VideoSurface::pictureAt(QPoint position) const
+{
+    // The frame last painted is the one the user pointed at.
+    const QSize frame = frame_.isNull() ? graph_.latestVideoFrame().size() : frame_.size();
+    return toPicture(position, frame, size());
+}
+
+void VideoSurface::DSVideoWindowEx21MouseMove(QPoint position)
+{
+    if (!graph_.isRunning())
+        return;
+    DvdControl *dvd = graph_.dvdControl();
+    if (!dvd)
+        return;
+    if (const std::optional<QPoint> p = pictureAt(position))
+        dvd->SelectAtPosition(*p);
+}
+
+void VideoSurface::DSVideoWindowEx21MouseUp(QPoint position)
+{
+    if (!graph_.isRunning())
+        return;
+    DvdControl *dvd = graph_.dvdControl();
+    if (!dvd)
+        return;
+    if (const std::optional<QPoint> p = pictureAt(position))
+        dvd->ActivateAtPosition(*p);
+}
+
+void VideoSurface::applyColors()
+{
+    graph_.setVideoBalance(ColorControl::toBalance(color_.current()));
+}
+
+void VideoSurface::setBrightness(int value)
+{
+    color_.setBrightness(value);
+    applyColors();
+}
+
+void VideoSurface::setContrast(int value)
+{
+    color_.setContrast(value);
+    applyColors();
+}
+
+void VideoSurface::setHue(int value)
+{
+    color_.setHue(value);
+    applyColors();
+}
+
+void VideoSurface::setSaturation(int value)
+{
+    color_.setSaturation(value);
+    applyColors();
+}
+
+void VideoSurface::setColorEnable(bool on)
+{
+    color_.setColorEnable(on);
+    applyColors();
+}
+
+void VideoSurface::resetColors()
+{
+    color_.resetToDefaults();
+    applyColors();
 }

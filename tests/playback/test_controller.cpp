@@ -20,6 +20,10 @@ const ControllerTexts kTexts{QStringLiteral("Hraje"), QStringLiteral("Pauza"), Q
                              {{0x80070002u, QStringLiteral("Soubor nebyl nalezen.")}},
                              QStringLiteral("Není to běžný soubor.")};
 
+} // namespace
+Q_DECLARE_METATYPE(DvdRenderStatus)
+namespace {
+
 struct Rig {
     explicit Rig(const QStringList &paths = {})
     {
@@ -57,6 +61,9 @@ private Q_SLOTS:
     void videoWindow_data();
     void videoWindow();
     void dvdBranchShowsButtonsUntilAFilePlays();
+    void dvdRenderResults_data();
+    void dvdRenderResults();
+    void dvdRenderFailureIsRaised();
     void failedRenderStopsTheAction();
     void pipesNeverReachTheEngine();
     void failedPickRestoresStepMode();
@@ -334,6 +341,77 @@ void TestController::pipesNeverReachTheEngine()
                           "/m/missing.mp3\nSoubor nebyl nalezen. ($80070002)."}));
     QVERIFY(!rig.graph.calls().contains("renderFile(" + fifo + ")"));
     QVERIFY(!rig.graph.calls().contains("renderFile(" + tmp.path() + ")"));
+}
+
+void TestController::dvdRenderResults_data()
+{
+    QTest::addColumn<quint32>("result");
+    QTest::addColumn<DvdRenderStatus>("status");
+    QTest::addColumn<QStringList>("messages");
+    QTest::addColumn<QString>("lastCall");
+    DvdRenderStatus none;
+    QTest::newRow("built") << 0u << none << QStringList{} << "dvd:SetOption(1,true)";
+    DvdRenderStatus invalid;
+    invalid.volumeInvalid = true;
+    QTest::newRow("volume invalid") << 1u << invalid
+                                    << QStringList{"The specified DVD volume to be played does not exist."}
+                                    << "resetGraph";
+    DvdRenderStatus unknown;
+    unknown.volumeUnknown = true;
+    QTest::newRow("volume unknown") << 1u << unknown << QStringList{"No DVD volume is specified or isn't found."}
+                                    << "resetGraph";
+    DvdRenderStatus all;
+    all.videoPortError = 0x80040200;
+    all.volumeInvalid = all.volumeUnknown = all.noLine21In = all.noLine21Out = true;
+    all.numStreams = 3;
+    all.numStreamsFailed = 1;
+    QTest::newRow("every flag, in order")
+        << 1u << all
+        << QStringList{"The video port failed. ($80040200).",
+                       "The specified DVD volume to be played does not exist.",
+                       "No DVD volume is specified or isn't found.",
+                       "The video decoder doesn't produce line 21 (closed captioning) data.",
+                       "The video decoder can't be shown as closed captioning on video due to a problem with graph "
+                       "building.",
+                       "Can't render one or more stream."}
+        << "resetGraph";
+    QTest::newRow("no DVD builder") << 0x8004027Au << none
+                                    << QStringList{"Some basic error occurred in building the graph.\r"
+                                                   "Possibilities include the DVD Navigator filter or the video or "
+                                                   "audio renderer not instantiating,\r"
+                                                   "a trivial connection or pin enumeration failing, or none of the "
+                                                   "streams rendering."}
+                                    << "resetGraph";
+    QTest::newRow("other success code") << 2u << none << QStringList{} << "resetGraph";
+}
+
+void TestController::dvdRenderResults()
+{
+    QFETCH(quint32, result);
+    QFETCH(DvdRenderStatus, status);
+    QFETCH(QStringList, messages);
+    QFETCH(QString, lastCall);
+    Rig rig({"/dvd/VIDEO_TS/VIDEO_TS.IFO"});
+    rig.graph.dvdResult = result;
+    rig.graph.dvdStatus = status;
+    rig.ctl.play();
+    QCOMPARE(rig.dialogs.messageTexts(), messages);
+    for (const auto &m : rig.dialogs.messages)
+        QCOMPARE(m.caption, QStringLiteral("Error"));
+    QCOMPARE(rig.graph.calls().last(), lastCall);
+    QVERIFY(rig.ctl.dvdButtonsVisible());
+    QCOMPARE(rig.graph.dvdControl() != nullptr, result == 0);
+}
+
+void TestController::dvdRenderFailureIsRaised()
+{
+    Rig rig({"/dvd/VIDEO_TS/VIDEO_TS.IFO"});
+    rig.graph.dvdFailure = MediaGraphError(0x80040218, "The DVD cannot be read.");
+    rig.ctl.play();
+    QCOMPARE(rig.dialogs.messageTexts(), QStringList{"The DVD cannot be read. ($80040218)."});
+    // Not reset, and the rest of the open procedure does not run.
+    QCOMPARE(rig.graph.calls().last(), QStringLiteral("renderDvdVideoVolume(/dvd/VIDEO_TS/VIDEO_TS.IFO)"));
+    QVERIFY(!rig.ctl.dvdButtonsVisible());
 }
 
 void TestController::failedRenderStopsTheAction()

@@ -29,6 +29,7 @@ void FakeMediaGraph::setActive(bool active)
     maybeFail(QStringLiteral("setActive"));
     active_ = active;
     if (!active) {
+        dvdLoaded_ = false;
         running_ = paused_ = false;
         rendered_.clear();
         started_ = int(queued_.size()); // dropped media drops what was queued
@@ -40,6 +41,7 @@ void FakeMediaGraph::resetGraph()
 {
     record(QStringLiteral("resetGraph"));
     maybeFail(QStringLiteral("resetGraph"));
+    dvdLoaded_ = false;
     running_ = paused_ = false;
     rendered_.clear();
     started_ = int(queued_.size()); // dropped media drops what was queued
@@ -49,6 +51,7 @@ void FakeMediaGraph::resetGraph()
 void FakeMediaGraph::renderFile(const QString &path)
 {
     record(QStringLiteral("renderFile(%1)").arg(path));
+    dvdLoaded_ = false;
     maybeFail(QStringLiteral("renderFile"));
     const auto broken = renderFailures_.constFind(path);
     if (broken != renderFailures_.constEnd())
@@ -143,4 +146,24 @@ void FakeMediaGraph::startQueued()
     duration_ = durations_.value(rendered_, defaultDurationMs);
     position_ = 0;
     Q_EMIT queuedStarted();
+}
+
+std::uint32_t FakeMediaGraph::renderDvdVideoVolume(const QString &ifoPath, DvdRenderStatus &status)
+{
+    if (!dvdResult && !dvdFailure)
+        return MediaGraph::renderDvdVideoVolume(ifoPath, status);
+    record(QStringLiteral("renderDvdVideoVolume(%1)").arg(ifoPath));
+    if (dvdFailure) {
+        const MediaGraphError error = *dvdFailure;
+        dvdFailure.reset();
+        throw error;
+    }
+    status = dvdStatus;
+    dvdLoaded_ = *dvdResult == 0;
+    return *dvdResult;
+}
+
+DvdControl *FakeMediaGraph::dvdControl()
+{
+    return active_ && mode_ == GraphMode::Dvd && dvdLoaded_ ? &dvd_ : nullptr;
 }

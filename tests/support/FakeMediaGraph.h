@@ -35,6 +35,19 @@ public:
     void seekMs(std::uint32_t positionMs) override;
     void queueNext(const QString &path) override;
     bool hasVideo() const override { return hasVideo_; }
+    // Recorded as "renderDvdVideoVolume(<path>)" once dvdResult is set; without it the
+    // engine answers as one without a DVD builder and nothing is recorded.
+    std::uint32_t renderDvdVideoVolume(const QString &ifoPath, DvdRenderStatus &status) override;
+    // Present after a DVD render that returned 0, until the media is dropped. Its
+    // commands are recorded as "dvd:PlayNextChapter", "dvd:PlayForwards(8)",
+    // "dvd:SelectAtPosition(10,20)", "dvd:SetOption(1,true)".
+    DvdControl *dvdControl() override;
+    void setVideoBalance(const VideoBalance &balance) override { balance_ = balance; }
+    VideoBalance balance() const { return balance_; }
+
+    std::optional<std::uint32_t> dvdResult;
+    DvdRenderStatus dvdStatus;
+    std::optional<MediaGraphError> dvdFailure; // raised by the next DVD render
 
     // What happened.
     const QStringList &calls() const { return calls_; }
@@ -74,10 +87,39 @@ public:
     void emitAsyncError(const QString &message) { Q_EMIT asyncError(message); }
 
 private:
+    class FakeDvd : public DvdControl {
+    public:
+        explicit FakeDvd(FakeMediaGraph &graph)
+            : graph_(graph)
+        {
+        }
+        void PlayPrevChapter() override { graph_.record(QStringLiteral("dvd:PlayPrevChapter")); }
+        void PlayNextChapter() override { graph_.record(QStringLiteral("dvd:PlayNextChapter")); }
+        void PlayForwards(double speed) override { graph_.record(QStringLiteral("dvd:PlayForwards(%1)").arg(speed)); }
+        void PlayBackwards(double speed) override { graph_.record(QStringLiteral("dvd:PlayBackwards(%1)").arg(speed)); }
+        void SelectAtPosition(QPoint p) override
+        {
+            graph_.record(QStringLiteral("dvd:SelectAtPosition(%1,%2)").arg(p.x()).arg(p.y()));
+        }
+        void ActivateAtPosition(QPoint p) override
+        {
+            graph_.record(QStringLiteral("dvd:ActivateAtPosition(%1,%2)").arg(p.x()).arg(p.y()));
+        }
+        void SetOption(Option option, bool on) override
+        {
+            graph_.record(QStringLiteral("dvd:SetOption(%1,%2)").arg(int(option)).arg(on ? "true" : "false"));
+        }
+
+    private:
+        FakeMediaGraph &graph_;
+    };
     void record(const QString &call);
     void maybeFail(const QString &op);
 
     QStringList calls_;
+    FakeDvd dvd_{*this};
+    bool dvdLoaded_ = false;
+    VideoBalance balance_;
     GraphMode mode_ = GraphMode::Normal;
     bool active_ = false;
     bool running_ = false;
