@@ -17,7 +17,7 @@ gstreamer1.0-pulseaudio gstreamer1.0-plugins-base-apps
 libcurl4-openssl-dev libmp3lame-dev zlib1g-dev libpulse-dev
 libavformat-dev libavcodec-dev libswresample-dev libavutil-dev
 libcdio-dev libcdio-paranoia-dev
-libx11-dev libxext-dev libxtst-dev
+libx11-dev libxext-dev libxrender-dev libxtst-dev
 pulseaudio pulseaudio-utils
 ffmpeg sox python3 lame
 libgtest-dev libbenchmark-dev

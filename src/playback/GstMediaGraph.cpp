@@ -229,6 +229,9 @@ void GstMediaGraph::dropMedia()
     }
     if (old)
         gst_sample_unref(old);
+    std::lock_guard lock(observerMutex_);
+    if (observer_)
+        observer_->frameArrived(QImage());
 }
 
 void GstMediaGraph::setActive(bool active)
@@ -539,24 +542,18 @@ void releaseMappedFrame(void *data)
     gst_sample_unref(mapped->sample);
     delete mapped;
 }
-} // namespace
 
-QImage GstMediaGraph::latestVideoFrame() const
+// No copy: the image holds the sample (one reference of its own) and its read mapping
+// (buffers are never written once they reach the sink), and releases both when the
+// last copy goes.
+QImage imageOf(GstSample *sample)
 {
-    GstSample *sample = nullptr;
-    {
-        std::lock_guard lock(frameMutex_);
-        if (frame_)
-            sample = gst_sample_ref(frame_);
-    }
     if (!sample)
         return {};
-    // No copy: the image holds the sample and its read mapping (buffers are never
-    // written once they reach the sink), and releases both when the last copy goes.
     GstVideoInfo info;
     GstBuffer *buffer = gst_sample_get_buffer(sample);
     auto *mapped = new MappedFrame;
-    mapped->sample = sample;
+    mapped->sample = gst_sample_ref(sample);
     if (!buffer || !gst_video_info_from_caps(&info, gst_sample_get_caps(sample))
         || !gst_video_frame_map(&mapped->frame, &info, buffer, GST_MAP_READ)) {
         gst_sample_unref(sample);
@@ -567,12 +564,39 @@ QImage GstMediaGraph::latestVideoFrame() const
                   GST_VIDEO_FRAME_WIDTH(&mapped->frame), GST_VIDEO_FRAME_HEIGHT(&mapped->frame),
                   GST_VIDEO_FRAME_PLANE_STRIDE(&mapped->frame, 0), QImage::Format_RGB32, &releaseMappedFrame, mapped);
 }
+} // namespace
+
+QImage GstMediaGraph::latestVideoFrame() const
+{
+    GstSample *sample = nullptr;
+    {
+        std::lock_guard lock(frameMutex_);
+        if (frame_)
+            sample = gst_sample_ref(frame_);
+    }
+    QImage image = imageOf(sample);
+    if (sample)
+        gst_sample_unref(sample);
+    return image;
+}
+
+void GstMediaGraph::setFrameObserver(VideoFrameObserver *observer)
+{
+    std::lock_guard lock(observerMutex_);
+    observer_ = observer;
+}
 
 void GstMediaGraph::onVideoSample(GstAppSink *sink, bool preroll)
 {
     GstSample *sample = preroll ? gst_app_sink_pull_preroll(sink) : gst_app_sink_pull_sample(sink);
     if (!sample)
         return;
+    {
+        // Shown here, on the streaming thread, by an observer that draws for itself.
+        std::lock_guard lock(observerMutex_);
+        if (observer_)
+            observer_->frameArrived(imageOf(sample));
+    }
     {
         std::lock_guard lock(frameMutex_);
         std::swap(sample, frame_);

@@ -125,6 +125,7 @@ public:
     bool hasVideo() const override;
     AudioTap *audioTap() override { return tap_; }
     QImage latestVideoFrame() const override;
+    void setFrameObserver(VideoFrameObserver *observer) override;
     // Blocks until the disc is ready (its first-play program shown) or failed, as
     // renderFile does. A path or disc that libdvdread cannot open as DVD-Video is
     // "volume invalid" (a missing drive or an empty one "volume unknown"); a disc
@@ -232,4 +233,7 @@ private:
     mutable std::mutex frameMutex_;
     GstSample *frame_ = nullptr; // guarded by frameMutex_
     std::atomic<bool> frameNoticePending_{false};
+    // Held while the observer is called, so setFrameObserver() can wait for a call in flight.
+    std::mutex observerMutex_;
+    VideoFrameObserver *observer_ = nullptr; // guarded by observerMutex_
 };

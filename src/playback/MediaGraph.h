@@ -19,6 +19,14 @@ class AudioTap;
 
 enum class GraphMode { Normal, Dvd };
 
+// Takes each picture as it arrives, on the thread that delivers it (a streaming
+// thread, or the GUI thread when the media is dropped: then the image is null).
+class VideoFrameObserver {
+public:
+    virtual ~VideoFrameObserver() = default;
+    virtual void frameArrived(const QImage &frame) = 0;
+};
+
 // A failed graph operation. what() is the engine's text followed by " ($CODE).",
 // the code in upper-case hexadecimal; code() is that number.
 class MediaGraphError : public std::runtime_error {
@@ -111,6 +119,9 @@ public:
     // The picture shown now: square pixels, QImage::Format_RGB32; null when there is
     // no video. Safe to keep (it holds the frame itself). videoFrameReady() tells when a newer one exists.
     virtual QImage latestVideoFrame() const { return {}; }
+    // Hands every new picture to `observer` as well, on the delivering thread (null: no
+    // one). Once this returns, the previous observer is not called any more.
+    virtual void setFrameObserver(VideoFrameObserver *observer) { Q_UNUSED(observer); }
 
     // Builds a DVD graph for the disc a VIDEO_TS .IFO belongs to (empty: the disc in the
     // first optical drive). 0 built; 1 built in part or not at all, with `status` telling

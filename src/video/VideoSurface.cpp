@@ -1,7 +1,9 @@
 #include "video/VideoSurface.h"
 
 #include "playback/MediaGraph.h"
+#include "video/X11VideoOutput.h"
 
+#include <QGuiApplication>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QRegion>
@@ -19,11 +21,77 @@ VideoSurface::VideoSurface(MediaGraph &graph, QWidget *parent)
     cursorTimer_.setInterval(AutoHideCursorMs);
     connect(&cursorTimer_, &QTimer::timeout, this, [this] { setCursor(Qt::BlankCursor); });
     // Frames are only fetched while someone can see them.
-    connect(&graph_, &MediaGraph::videoFrameReady, this, [this] {
+    repaintOnFrame_ = connect(&graph_, &MediaGraph::videoFrameReady, this, [this] {
         if (isVisible())
             update();
     });
     applyColors();
+}
+
+VideoSurface::~VideoSurface()
+{
+    // No frame may reach the output once it goes, nor after the window is destroyed.
+    if (output_)
+        graph_.setFrameObserver(nullptr);
+}
+
+QPaintEngine *VideoSurface::paintEngine() const
+{
+    return output_ ? nullptr : QWidget::paintEngine();
+}
+
+QSize VideoSurface::deviceSize() const
+{
+    return (QSizeF(size()) * devicePixelRatioF()).toSize();
+}
+
+void VideoSurface::startXOutput()
+{
+    outputTried_ = true;
+    if (QGuiApplication::platformName() != QLatin1String("xcb"))
+        return;
+    // A native window of its own, which Qt does not paint over.
+    setAttribute(Qt::WA_NativeWindow);
+    const WId window = winId();
+    output_ = X11VideoOutput::create(X11VideoOutput::applicationDisplayName());
+    if (!output_)
+        return;
+    setAttribute(Qt::WA_PaintOnScreen);
+    disconnect(repaintOnFrame_);
+    output_->setWindow(window, deviceSize());
+    output_->setVisible(true);
+    output_->frameArrived(graph_.latestVideoFrame());
+    graph_.setFrameObserver(output_.get());
+}
+
+bool VideoSurface::event(QEvent *event)
+{
+    if (event->type() == QEvent::WinIdChange && output_)
+        output_->setWindow(internalWinId(), deviceSize());
+    return QWidget::event(event);
+}
+
+void VideoSurface::showEvent(QShowEvent *event)
+{
+    if (!outputTried_)
+        startXOutput();
+    else if (output_)
+        output_->setVisible(true);
+    QWidget::showEvent(event);
+}
+
+void VideoSurface::hideEvent(QHideEvent *event)
+{
+    if (output_)
+        output_->setVisible(false);
+    QWidget::hideEvent(event);
+}
+
+void VideoSurface::resizeEvent(QResizeEvent *event)
+{
+    if (output_)
+        output_->setSize(deviceSize());
+    QWidget::resizeEvent(event);
 }
 
 QRect VideoSurface::letterbox(QSize frame, QSize surface)
@@ -46,6 +114,10 @@ std::optional<QPoint> VideoSurface::toPicture(QPoint p, QSize frame, QSize surfa
 
 void VideoSurface::paintEvent(QPaintEvent *)
 {
+    if (output_) {
+        output_->redraw();
+        return;
+    }
     frame_ = graph_.latestVideoFrame();
     QPainter p(this);
     const QRect target = letterbox(frame_.size(), size());
@@ -89,7 +161,9 @@ void VideoSurface::mouseReleaseEvent(QMouseEvent *event)
 std::optional<QPoint> VideoSurface::pictureAt(QPoint position) const
 {
     // The frame last painted is the one the user pointed at.
-    const QSize frame = frame_.isNull() ? graph_.latestVideoFrame().size() : frame_.size();
+    QSize frame = output_ ? output_->frameSize() : frame_.size();
+    if (frame.isEmpty())
+        frame = graph_.latestVideoFrame().size();
     return toPicture(position, frame, size());
 }
 

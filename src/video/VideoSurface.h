@@ -9,14 +9,17 @@
 #include <QTimer>
 #include <QWidget>
 
+#include <memory>
 #include <optional>
 
 class MediaGraph;
+class X11VideoOutput;
 
 class VideoSurface : public QWidget {
     Q_OBJECT
 public:
     VideoSurface(MediaGraph &graph, QWidget *parent);
+    ~VideoSurface() override;
 
     // Where a frame of this size lands in a surface of that size (aspect kept, centred).
     static QRect letterbox(QSize frame, QSize surface);
@@ -37,7 +40,17 @@ public:
     void setColorEnable(bool on);
     void resetColors();
 
+    // On an X display the picture goes to the server through X11VideoOutput, drawn on
+    // the streaming thread; elsewhere (and where the server lacks what it needs) it is
+    // painted here with QPainter. True once the first is in use.
+    bool drawsThroughX() const { return output_ != nullptr; }
+    QPaintEngine *paintEngine() const override;
+
 protected:
+    bool event(QEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+    void hideEvent(QHideEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
@@ -49,9 +62,14 @@ private:
     std::optional<QPoint> pictureAt(QPoint position) const;
     void applyColors();
     void restartCursorTimer();
+    void startXOutput();
+    QSize deviceSize() const;
 
     MediaGraph &graph_;
     ColorControl color_;
     QImage frame_;
     QTimer cursorTimer_;
+    std::unique_ptr<X11VideoOutput> output_;
+    bool outputTried_ = false;
+    QMetaObject::Connection repaintOnFrame_;
 };
