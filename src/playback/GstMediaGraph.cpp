@@ -7,6 +7,8 @@
 #include "converter/CdTracks.h"
 
 #include <gst/app/gstappsink.h>
+
+#include <QMetaMethod>
 #include <gst/gst.h>
 #include <gst/pbutils/pbutils.h>
 #include <gst/video/video.h>
@@ -603,7 +605,9 @@ void GstMediaGraph::onVideoSample(GstAppSink *sink, bool preroll)
     }
     if (sample)
         gst_sample_unref(sample);
-    if (!frameNoticePending_.exchange(true)) {
+    // Nobody listening (the picture drawn by the observer): no wake-up of the GUI thread.
+    static const QMetaMethod notice = QMetaMethod::fromSignal(&MediaGraph::videoFrameReady);
+    if (isSignalConnected(notice) && !frameNoticePending_.exchange(true)) {
         QMetaObject::invokeMethod(
             this,
             [this] {

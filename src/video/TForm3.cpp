@@ -52,10 +52,7 @@ TForm3::TForm3(MainWindowLink &main, MediaGraph &graph)
     // Playback that stops or starts shows in the frames and in this check.
     screenSaverCheck_.setInterval(1000);
     connect(&screenSaverCheck_, &QTimer::timeout, this, &TForm3::updateScreenSaver);
-    connect(&graph_, &MediaGraph::videoFrameReady, this, [this] {
-        if (screenSaver_ && !screenSaver_->wanted())
-            updateScreenSaver();
-    });
+    watchFrames(true);
     FormCreate();
 }
 
@@ -143,10 +140,30 @@ bool TForm3::screenSaverWanted() const
     return isVisible() && isActiveWindow() && graph_.isRunning() && graph_.hasVideo();
 }
 
+void TForm3::watchFrames(bool on)
+{
+    if (on == bool(frameWatch_))
+        return;
+    if (!on) {
+        disconnect(frameWatch_);
+        frameWatch_ = {};
+        return;
+    }
+    frameWatch_ = connect(&graph_, &MediaGraph::videoFrameReady, this, [this] {
+        if (screenSaver_ && !screenSaver_->wanted())
+            updateScreenSaver();
+    });
+}
+
 void TForm3::updateScreenSaver()
 {
-    if (screenSaver_)
-        screenSaver_->setWanted(screenSaverWanted());
+    if (!screenSaver_)
+        return;
+    const bool wanted = screenSaverWanted();
+    screenSaver_->setWanted(wanted);
+    // Held: the 1 s check sees playback stop. Not held: the first frame of a picture
+    // holds it at once. Frames are not watched while held, so nothing wakes for them.
+    watchFrames(!wanted);
 }
 
 void TForm3::changeEvent(QEvent *event)

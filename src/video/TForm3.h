@@ -41,6 +41,7 @@ private:
     void FormCreate();
     void SpeedButtonClick(int number);
     void updateScreenSaver();
+    void watchFrames(bool on);
 
     MainWindowLink &main_;
     MediaGraph &graph_;
@@ -48,4 +49,5 @@ private:
     QWidget *form5_ = nullptr;
     ScreenSaverInhibitor *screenSaver_ = nullptr;
     QTimer screenSaverCheck_;
+    QMetaObject::Connection frameWatch_;
 };
