@@ -17,6 +17,7 @@ private Q_SLOTS:
     void letterbox_data();
     void letterbox();
     void paintsFrameOnBlack();
+    void pointerHidesAfterRestAndReturnsOnMove();
 };
 
 void VideoSurfaceTest::letterbox_data()
@@ -49,6 +50,28 @@ void VideoSurfaceTest::paintsFrameOnBlack()
     QCOMPARE(shot.pixelColor(150, 10), QColor(Qt::black));
     QCOMPARE(shot.pixelColor(150, 150), QColor(0, 0, 255));
     QCOMPARE(shot.pixelColor(150, 290), QColor(Qt::black));
+}
+
+
+void VideoSurfaceTest::pointerHidesAfterRestAndReturnsOnMove()
+{
+    FramedGraph graph;
+    VideoSurface surface(graph, nullptr);
+    surface.resize(300, 300);
+    surface.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&surface));
+    const auto move = [&surface](QPoint at) {
+        QMouseEvent event(QEvent::MouseMove, at, surface.mapToGlobal(at), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(&surface, &event);
+    };
+    move(QPoint(10, 10));
+    QVERIFY(surface.cursor().shape() != Qt::BlankCursor);
+    // A timer cannot fire early: after 2 of the 3 seconds it still shows.
+    QTest::qWait(2000);
+    QVERIFY(surface.cursor().shape() != Qt::BlankCursor);
+    QTRY_COMPARE_WITH_TIMEOUT(surface.cursor().shape(), Qt::BlankCursor, 5000);
+    move(QPoint(20, 20));
+    QVERIFY(surface.cursor().shape() != Qt::BlankCursor);
 }
 
 QTEST_MAIN(VideoSurfaceTest)
