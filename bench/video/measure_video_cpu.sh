@@ -93,7 +93,7 @@ run_player() {
         /^\[/ { skip = ($0 ~ /^\[NASTAVENI3\]/) }
         !skip { print }
         /^\[NASTAVENI2\]/ { print "Aktualizace=0" }
-        END { printf "[NASTAVENI3]\r\nSirka=%s\r\nVyska=%s\r\nZLeva=300\r\nZHora=200\r\nVidet=1\r\n", w, h }
+        END { printf "[NASTAVENI3]\r\nSirka=%s\r\nVyska=%s\r\nZLeva=515\r\nZHora=235\r\nVidet=1\r\n", w, h }
     ' "$root/data/nastaveni.ini" >"$prog/nastaveni.ini"
     measure tarnel env HOME="$work/home" XDG_RUNTIME_DIR="$work/runtime" QT_QPA_PLATFORM=xcb \
         DBUS_SESSION_BUS_ADDRESS=unix:path=/nonexistent "$prog/tarnel" "$work/clip.mp4"

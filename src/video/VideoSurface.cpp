@@ -3,7 +3,6 @@
 #include "playback/MediaGraph.h"
 #include "video/X11VideoOutput.h"
 
-#include <QGuiApplication>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QRegion>
@@ -40,25 +39,13 @@ QPaintEngine *VideoSurface::paintEngine() const
     return output_ ? nullptr : QWidget::paintEngine();
 }
 
-QSize VideoSurface::deviceSize() const
-{
-    return (QSizeF(size()) * devicePixelRatioF()).toSize();
-}
-
 void VideoSurface::startXOutput()
 {
     outputTried_ = true;
-    if (QGuiApplication::platformName() != QLatin1String("xcb"))
-        return;
-    // A native window of its own, which Qt does not paint over.
-    setAttribute(Qt::WA_NativeWindow);
-    const WId window = winId();
-    output_ = X11VideoOutput::create(X11VideoOutput::applicationDisplayName());
+    output_ = X11VideoOutput::attach(*this);
     if (!output_)
         return;
-    setAttribute(Qt::WA_PaintOnScreen);
     disconnect(repaintOnFrame_);
-    output_->setWindow(window, deviceSize());
     output_->setVisible(true);
     output_->frameArrived(graph_.latestVideoFrame());
     graph_.setFrameObserver(output_.get());
@@ -67,7 +54,7 @@ void VideoSurface::startXOutput()
 bool VideoSurface::event(QEvent *event)
 {
     if (event->type() == QEvent::WinIdChange && output_)
-        output_->setWindow(internalWinId(), deviceSize());
+        output_->setWindow(internalWinId(), X11VideoOutput::deviceSize(*this));
     return QWidget::event(event);
 }
 
@@ -90,7 +77,7 @@ void VideoSurface::hideEvent(QHideEvent *event)
 void VideoSurface::resizeEvent(QResizeEvent *event)
 {
     if (output_)
-        output_->setSize(deviceSize());
+        output_->setSize(X11VideoOutput::deviceSize(*this));
     QWidget::resizeEvent(event);
 }
 

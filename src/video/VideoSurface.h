@@ -63,7 +63,6 @@ private:
     void applyColors();
     void restartCursorTimer();
     void startXOutput();
-    QSize deviceSize() const;
 
     MediaGraph &graph_;
     ColorControl color_;

@@ -4,6 +4,7 @@
 
 #include <QGuiApplication>
 #include <QRegion>
+#include <QWidget>
 
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
@@ -96,6 +97,27 @@ struct X11VideoOutput::Connection {
         }
     }
 };
+
+QSize X11VideoOutput::deviceSize(const QWidget &widget)
+{
+    return (QSizeF(widget.size()) * widget.devicePixelRatioF()).toSize();
+}
+
+std::unique_ptr<X11VideoOutput> X11VideoOutput::attach(QWidget &widget)
+{
+    if (QGuiApplication::platformName() != QLatin1String("xcb"))
+        return nullptr;
+    // A native window of its own, which Qt does not paint over.
+    widget.setAttribute(Qt::WA_NativeWindow);
+    const WId window = widget.winId();
+    std::unique_ptr<X11VideoOutput> output = create(applicationDisplayName());
+    if (!output)
+        return nullptr;
+    widget.setAttribute(Qt::WA_PaintOnScreen);
+    output->setWindow(window, deviceSize(widget));
+    output->setVisible(widget.isVisible());
+    return output;
+}
 
 QByteArray X11VideoOutput::applicationDisplayName()
 {
@@ -257,50 +279,68 @@ void X11VideoOutput::setWindow(unsigned long window, QSize size)
         return;
     window_ = window;
     windowPicture_ = XRenderCreatePicture(d, window, format, 0, nullptr);
-    drawLocked(true);
+    drawLocked(true, frame_.isNull() ? nullptr : &frame_);
 }
 
 void X11VideoOutput::setSize(QSize size)
 {
     std::lock_guard lock(mutex_);
     size_ = size;
-    drawLocked(true);
+    drawLocked(true, frame_.isNull() ? nullptr : &frame_);
 }
 
 void X11VideoOutput::setVisible(bool visible)
 {
     std::lock_guard lock(mutex_);
     visible_ = visible;
-    drawLocked(true);
+    drawLocked(true, frame_.isNull() ? nullptr : &frame_);
 }
 
 void X11VideoOutput::redraw()
 {
     std::lock_guard lock(mutex_);
-    drawLocked(true);
+    drawLocked(true, frame_.isNull() ? nullptr : &frame_);
 }
 
 QSize X11VideoOutput::frameSize() const
 {
     std::lock_guard lock(mutex_);
-    return frame_.size();
+    return frameSize_;
 }
 
 void X11VideoOutput::frameArrived(const QImage &frame)
 {
     std::lock_guard lock(mutex_);
     frame_ = frame;
-    drawLocked(false);
+    frameSize_ = frame.size();
+    drawLocked(false, &frame_);
 }
 
-void X11VideoOutput::drawLocked(bool bars)
+void X11VideoOutput::showImage(const QImage &image)
+{
+    std::lock_guard lock(mutex_);
+    frame_ = QImage();
+    frameSize_ = image.size();
+    drawLocked(false, &image);
+}
+
+void X11VideoOutput::setScaleToFit(bool scale)
+{
+    std::lock_guard lock(mutex_);
+    scaleToFit_ = scale;
+}
+
+void X11VideoOutput::drawLocked(bool bars, const QImage *upload)
 {
     if (!visible_ || !windowPicture_ || size_.isEmpty())
         return;
     Display *d = x_->display;
     const XRenderColor black{0, 0, 0, 0xffff};
-    QRect target = VideoSurface::letterbox(frame_.size(), size_);
-    if (!target.isEmpty() && (frame_.format() != QImage::Format_RGB32 || !prepareSourceLocked(frame_.size())))
+    QRect target = scaleToFit_ ? VideoSurface::letterbox(frameSize_, size_)
+                               : QRect(QPoint(0, 0), frameSize_) & QRect(QPoint(0, 0), size_);
+    if (upload && upload->format() != QImage::Format_RGB32)
+        target = QRect();
+    if (!target.isEmpty() && !(upload ? prepareSourceLocked(frameSize_) : x_->sourceSize == frameSize_))
         target = QRect();
     if (bars || target != drawn_) {
         std::vector<XRectangle> rects;
@@ -314,20 +354,24 @@ void X11VideoOutput::drawLocked(bool bars)
         XSync(d, False);
         return;
     }
-    XImage *image = x_->image;
-    const int rowBytes = frame_.width() * 4;
-    if (frame_.bytesPerLine() == image->bytes_per_line) {
-        std::memcpy(image->data, frame_.constBits(), std::size_t(rowBytes) * frame_.height());
-    } else {
-        for (int y = 0; y < frame_.height(); ++y)
-            std::memcpy(image->data + std::size_t(y) * image->bytes_per_line, frame_.constScanLine(y), rowBytes);
+    const int width = frameSize_.width();
+    const int height = frameSize_.height();
+    if (upload) {
+        XImage *image = x_->image;
+        const int rowBytes = width * 4;
+        if (upload->bytesPerLine() == image->bytes_per_line) {
+            std::memcpy(image->data, upload->constBits(), std::size_t(rowBytes) * height);
+        } else {
+            for (int y = 0; y < height; ++y)
+                std::memcpy(image->data + std::size_t(y) * image->bytes_per_line, upload->constScanLine(y), rowBytes);
+        }
+        XShmPutImage(d, x_->pixmap, x_->gc, image, 0, 0, 0, 0, width, height, False);
     }
-    XShmPutImage(d, x_->pixmap, x_->gc, image, 0, 0, 0, 0, frame_.width(), frame_.height(), False);
     if (x_->transformFor != target) {
         // Destination pixels map back onto the frame; 1:1 needs no filtering.
-        const bool scaled = target.size() != frame_.size();
-        XTransform transform{{{XDoubleToFixed(double(frame_.width()) / target.width()), 0, 0},
-                              {0, XDoubleToFixed(double(frame_.height()) / target.height()), 0},
+        const bool scaled = scaleToFit_ && target.size() != frameSize_;
+        XTransform transform{{{XDoubleToFixed(scaled ? double(width) / target.width() : 1.0), 0, 0},
+                              {0, XDoubleToFixed(scaled ? double(height) / target.height() : 1.0), 0},
                               {0, 0, XDoubleToFixed(1)}}};
         XRenderSetPictureTransform(d, x_->source, &transform);
         XRenderSetPictureFilter(d, x_->source, scaled ? FilterBilinear : FilterNearest, nullptr, 0);

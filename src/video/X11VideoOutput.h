@@ -16,6 +16,8 @@
 #include <QRect>
 #include <QSize>
 
+class QWidget;
+
 #include <memory>
 #include <mutex>
 
@@ -24,6 +26,12 @@ public:
     // Null when the display cannot be opened or lacks RENDER or MIT-SHM, or when its
     // pixels are not 32-bit BGRx (the caller then paints with QPainter).
     static std::unique_ptr<X11VideoOutput> create(const QByteArray &displayName);
+    // An output drawing in `widget`'s own native window, which Qt then leaves unpainted
+    // (the widget's paintEngine() must return null while it is in use). Null on other
+    // platforms or where create() fails; the widget paints for itself then.
+    static std::unique_ptr<X11VideoOutput> attach(QWidget &widget);
+    // `widget`'s size in device pixels, as the output wants it.
+    static QSize deviceSize(const QWidget &widget);
     // The display the application's windows are on (empty: $DISPLAY).
     static QByteArray applicationDisplayName();
     ~X11VideoOutput() override;
@@ -41,19 +49,28 @@ public:
     QSize frameSize() const;
 
     void frameArrived(const QImage &frame) override;
+    // Puts `image` up at once without keeping it (a picture the caller goes on drawing
+    // into); a redraw shows what was put up last.
+    void showImage(const QImage &image);
+    // Scaled into the letterbox (the default), or at the top left at its own size with
+    // the rest black.
+    void setScaleToFit(bool scale);
 
 private:
     struct Connection;
     explicit X11VideoOutput(std::unique_ptr<Connection> connection);
-    void drawLocked(bool bars);
+    // upload: the pixels to send first; null draws what the server holds.
+    void drawLocked(bool bars, const QImage *upload);
     bool prepareSourceLocked(QSize size);
     void releaseSourceLocked();
     void releaseWindowLocked();
 
     mutable std::mutex mutex_;
     std::unique_ptr<Connection> x_;
-    QImage frame_;
+    QImage frame_; // kept for redraws when it came through frameArrived
+    QSize frameSize_;
     QSize size_;
+    bool scaleToFit_ = true;
     unsigned long window_ = 0;
     unsigned long windowPicture_ = 0;
     bool visible_ = false;

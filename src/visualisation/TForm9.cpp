@@ -8,6 +8,7 @@
 #include "ui/ImageList.h"
 #include "ui/MainWindowLink.h"
 #include "ui/Placement.h"
+#include "video/X11VideoOutput.h"
 
 #include <QActionGroup>
 #include <QPaintEvent>
@@ -23,8 +24,59 @@ PaintArea::PaintArea(QWidget *parent)
     setAttribute(Qt::WA_OpaquePaintEvent);
 }
 
+PaintArea::~PaintArea() = default;
+
+QPaintEngine *PaintArea::paintEngine() const
+{
+    return output_ ? nullptr : QWidget::paintEngine();
+}
+
+bool PaintArea::present()
+{
+    if (!output_ || !picture || picture->isNull())
+        return false;
+    output_->showImage(*picture);
+    return true;
+}
+
+bool PaintArea::event(QEvent *event)
+{
+    switch (event->type()) {
+    case QEvent::Show:
+        if (!outputTried_) {
+            outputTried_ = true;
+            // Only a picture is shown here: it goes at its own size, the rest black.
+            if ((output_ = X11VideoOutput::attach(*this)))
+                output_->setScaleToFit(false);
+        }
+        if (output_)
+            output_->setVisible(true);
+        break;
+    case QEvent::Hide:
+        if (output_)
+            output_->setVisible(false);
+        break;
+    case QEvent::Resize:
+        if (output_)
+            output_->setSize(X11VideoOutput::deviceSize(*this));
+        break;
+    case QEvent::WinIdChange:
+        if (output_)
+            output_->setWindow(internalWinId(), X11VideoOutput::deviceSize(*this));
+        break;
+    default:
+        break;
+    }
+    return QWidget::event(event);
+}
+
 void PaintArea::paintEvent(QPaintEvent *event)
 {
+    if (output_) {
+        if (!present())
+            output_->redraw();
+        return;
+    }
     if (copyToBackingStore(event->region()))
         return;
     QPainter p(this);
@@ -238,7 +290,8 @@ void TForm9::drawLine(const TDCWaveform::Row *data, int count)
     // PaintBox1Paint copies the whole picture in one drawImage. Painted at once rather
     // than through a posted update request: the block's tick has woken the event loop
     // already, and a posted request would wake it a second time 40 times a second.
-    PaintBox1->repaint();
+    if (!PaintBox1->present())
+        PaintBox1->repaint();
 }
 
 void TForm9::FilterGraph1DVDCurrentHMSFTime(int hours, int minutes, int seconds, int)

@@ -28,16 +28,23 @@ class MainWindowLink;
 class MediaGraph;
 class QAction;
 class QVBoxLayout;
+class X11VideoOutput;
 
 // The paint area: paints through the window's handler, every pixel opaque. When the
 // window only shows a picture (the waveform, 40 times a second), the picture is copied
 // straight into the window's backing store where that is a 32-bit image at scale 1 (the
 // raster backing stores of X11 and offscreen): no painter is set up for it, which cost
-// more than the copy. Anywhere else (grab, print, other formats) the handler paints.
+// more than the copy. On an X display the picture skips Qt's painting altogether and
+// goes to the area's own native window through X11VideoOutput (present()). Anywhere else
+// (grab, print, other formats) the handler paints.
 class PaintArea : public QWidget {
     Q_OBJECT
 public:
     explicit PaintArea(QWidget *parent);
+    ~PaintArea() override;
+    // Shows the picture now, through X where the area draws that way; false: repaint().
+    bool present();
+    QPaintEngine *paintEngine() const override;
     std::function<void(QPainter &)> paintHandler;
     // The picture to copy at (0, 0); the rest of the area is black. Null: the handler only.
     const QImage *picture = nullptr;
@@ -46,10 +53,13 @@ public:
 
 protected:
     void paintEvent(QPaintEvent *event) override;
+    bool event(QEvent *event) override;
 
 private:
     bool copyToBackingStore(const QRegion &region);
     int directCopies_ = 0;
+    std::unique_ptr<X11VideoOutput> output_;
+    bool outputTried_ = false;
 };
 
 class TForm9 : public ToolWindow, public StoredWindow {

@@ -4,6 +4,7 @@
 // and the colour balance into the video window's native window.
 #include "playback/GstMediaGraph.h"
 #include "video/VideoSurface.h"
+#include "visualisation/TForm9.h"
 #include "video/X11VideoOutput.h"
 
 #include <QProcess>
@@ -82,6 +83,7 @@ private Q_SLOTS:
     void drawsLetterboxed();
     void noFrameAndHiddenSurface();
     void playingFileReachesTheWindow();
+    void paintAreaShowsItsPictureUnscaled();
 
 private:
     Display *probe_ = nullptr;
@@ -206,6 +208,26 @@ void X11VideoOutputTest::playingFileReachesTheWindow()
     graph.stop();
     graph.resetGraph();
     QTRY_COMPARE_WITH_TIMEOUT(pixelAt(probe_, surface->winId(), 120, 120), QColor(Qt::black), 5000);
+}
+
+void X11VideoOutputTest::paintAreaShowsItsPictureUnscaled()
+{
+    // The waveform's area: a picture smaller than the area stays at its own size, black beside it.
+    QImage picture = twoColours(QSize(100, 60));
+    PaintArea area(nullptr);
+    area.picture = &picture;
+    area.resize(200, 100);
+    area.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&area));
+    QVERIFY(area.present());
+    QVERIFY(near(pixelAt(probe_, area.winId(), 10, 30), Qt::red));
+    QVERIFY(near(pixelAt(probe_, area.winId(), 90, 30), Qt::blue));
+    QCOMPARE(pixelAt(probe_, area.winId(), 150, 30), QColor(Qt::black));
+    QCOMPARE(pixelAt(probe_, area.winId(), 50, 80), QColor(Qt::black));
+    // Drawn into again and shown: the new pixels, not a kept copy.
+    picture.fill(Qt::green);
+    QVERIFY(area.present());
+    QVERIFY(near(pixelAt(probe_, area.winId(), 10, 30), Qt::green));
 }
 
 int main(int argc, char **argv)
