@@ -46,7 +46,6 @@ void VideoSurface::startXOutput()
     if (!output_)
         return;
     disconnect(repaintOnFrame_);
-    output_->setVisible(true);
     output_->frameArrived(graph_.latestVideoFrame());
     graph_.setFrameObserver(output_.get());
 }

@@ -279,27 +279,27 @@ void X11VideoOutput::setWindow(unsigned long window, QSize size)
         return;
     window_ = window;
     windowPicture_ = XRenderCreatePicture(d, window, format, 0, nullptr);
-    drawLocked(true, frame_.isNull() ? nullptr : &frame_);
+    drawLocked(true, kept());
 }
 
 void X11VideoOutput::setSize(QSize size)
 {
     std::lock_guard lock(mutex_);
     size_ = size;
-    drawLocked(true, frame_.isNull() ? nullptr : &frame_);
+    drawLocked(true, kept());
 }
 
 void X11VideoOutput::setVisible(bool visible)
 {
     std::lock_guard lock(mutex_);
     visible_ = visible;
-    drawLocked(true, frame_.isNull() ? nullptr : &frame_);
+    drawLocked(true, kept());
 }
 
 void X11VideoOutput::redraw()
 {
     std::lock_guard lock(mutex_);
-    drawLocked(true, frame_.isNull() ? nullptr : &frame_);
+    drawLocked(true, kept());
 }
 
 QSize X11VideoOutput::frameSize() const
@@ -328,6 +328,11 @@ void X11VideoOutput::setScaleToFit(bool scale)
 {
     std::lock_guard lock(mutex_);
     scaleToFit_ = scale;
+}
+
+const QImage *X11VideoOutput::kept() const
+{
+    return frame_.isNull() ? nullptr : &frame_;
 }
 
 void X11VideoOutput::drawLocked(bool bars, const QImage *upload)

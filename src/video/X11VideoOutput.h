@@ -61,6 +61,8 @@ private:
     explicit X11VideoOutput(std::unique_ptr<Connection> connection);
     // upload: the pixels to send first; null draws what the server holds.
     void drawLocked(bool bars, const QImage *upload);
+    // The frame kept for redraws; null when the server holds the only copy.
+    const QImage *kept() const;
     bool prepareSourceLocked(QSize size);
     void releaseSourceLocked();
     void releaseWindowLocked();

@@ -4,6 +4,7 @@
 // title, chapters moving the time, time-code events reaching the label, and a menu
 // without buttons that neither hangs nor crashes.
 #include "playback/GstMediaGraph.h"
+#include "support/MediaClips.h"
 #include "video/VideoSurface.h"
 
 #include <QElapsedTimer>
@@ -195,11 +196,7 @@ void DvdPlaybackTest::colourChangesThePaintedPicture()
 {
     // A still colour as a video file: every frame alike, so only the balance changes it.
     const QString clip = dir_.filePath("colour.mpg");
-    QProcess ffmpeg;
-    ffmpeg.start(QStringLiteral("ffmpeg"), {"-hide_banner", "-loglevel", "error", "-y", "-f", "lavfi", "-i",
-                                            "color=c=0x806040:s=320x240:r=25:d=20", "-c:v", "mpeg2video", "-q:v",
-                                            "2", clip});
-    QVERIFY(ffmpeg.waitForFinished(60000) && ffmpeg.exitCode() == 0);
+    QVERIFY(makeStillColourClip(clip));
     GstMediaGraph graph;
     graph.setActive(true);
     graph.renderFile(clip);

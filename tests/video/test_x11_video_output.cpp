@@ -3,11 +3,11 @@
 // hidden surface, and the whole way from a playing file through the real media graph
 // and the colour balance into the video window's native window.
 #include "playback/GstMediaGraph.h"
+#include "support/MediaClips.h"
 #include "video/VideoSurface.h"
 #include "visualisation/TForm9.h"
 #include "video/X11VideoOutput.h"
 
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -177,11 +177,7 @@ void X11VideoOutputTest::playingFileReachesTheWindow()
         QSKIP("PULSE_SERVER is not set (start scripts/pulse-null-sink.sh)");
     QTemporaryDir dir;
     const QString clip = dir.filePath("colour.mpg");
-    QProcess ffmpeg;
-    ffmpeg.start(QStringLiteral("ffmpeg"), {"-hide_banner", "-loglevel", "error", "-y", "-f", "lavfi", "-i",
-                                            "color=c=0x806040:s=320x240:r=25:d=20", "-c:v", "mpeg2video", "-q:v",
-                                            "2", clip});
-    QVERIFY(ffmpeg.waitForFinished(60000) && ffmpeg.exitCode() == 0);
+    QVERIFY(makeStillColourClip(clip));
     GstMediaGraph graph;
     graph.setActive(true);
     QWidget window;
