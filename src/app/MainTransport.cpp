@@ -1,6 +1,7 @@
 // The main window's playback side: transport buttons, seek bar, time label, volume
 // slider, and the tray icon with its animation.
 #include "app/TForm1.h"
+#include "ui/Dialogs.h"
 
 #include "playback/GstMediaGraph.h"
 #include "playback/MediaGraph.h"
@@ -30,7 +31,11 @@ constexpr int LineNoAnswer = 89;
 void TForm1::attachPlayback(PlaybackController &controller, MediaGraph &graph)
 {
     controller_ = &controller;
-    controller.setDialogParent(this);
+    // The controller's wishes are answered here, where the dialogs live.
+    connect(&controller, &PlaybackController::messageWanted, this,
+            [this](const QString &text, const QString &caption) { dialogs_.showMessage(this, text, caption); });
+    connect(&controller, &PlaybackController::filesWanted, this,
+            [this](const QString &filter, QStringList &chosen) { chosen = dialogs_.getOpenFileNames(this, filter); });
     controller.setShowElapsed(showElapsed_);
     controller.setTexts({tables_.language.line(14, QStringLiteral("Prehravani")),
                          tables_.language.line(15, QStringLiteral("Pauza")),

@@ -7,7 +7,9 @@
 #include "playback/GstInit.h"
 #include "playback/MediaGraph.h"
 #include "playback/PlaybackController.h"
+#include "playback/TitleSource.h"
 #include "playlist/PlaylistModel.h"
+#include "playlist/PlaylistOrder.h"
 #include "playlist/TForm4.h"
 #include "radio/RadioPlayer.h"
 #include "radio/TForm6.h"
@@ -34,7 +36,9 @@ Startup::Startup(const QString &programDir, const QStringList &arguments, Dialog
     form1_ = std::make_unique<TForm1>(programDir, dialogs, *images_, *playlist_, services);
     form1_->show();
     // The controller lives with the main window; everyone who plays goes through it.
-    controller_ = std::make_unique<PlaybackController>(graph_, *playlist_, dialogs);
+    playOrder_ = std::make_unique<PlaylistOrder>(*playlist_);
+    controller_ = std::make_unique<PlaybackController>(graph_, *playOrder_, titles_.get());
+    followPlaylist(*playlist_, *controller_);
     form1_->attachPlayback(*controller_, graph_);
     form2_ = std::make_unique<TForm2>(*form1_, online);
     form3_ = std::make_unique<TForm3>(*form1_, graph_);

@@ -14,6 +14,8 @@ class MediaGraph;
 class Mixer;
 class MprisService;
 class PlaylistModel;
+class PlayOrder;
+class TitleSource;
 class PlaybackController;
 class RadioPlayer;
 class ScreenSaverInhibitor;
@@ -55,6 +57,8 @@ private:
     MediaGraph &graph_;
     std::unique_ptr<ImageList> images_;
     std::unique_ptr<PlaylistModel> playlist_;
+    std::unique_ptr<TitleSource> titles_; // ID3 titles, read off the GUI thread
+    std::unique_ptr<PlayOrder> playOrder_;
     std::unique_ptr<PlaybackController> controller_;
     std::unique_ptr<ScreenSaverInhibitor> screenSaver_; // outlives the video window
     std::unique_ptr<TForm1> form1_;

@@ -1,106 +1,21 @@
 #include "playback/GstMediaGraph.h"
 
-#include "common/TextCodec.h"
 #include "playback/AudioTap.h"
+#include "playback/EngineWorker.h"
 #include "playback/GstDvdNavigator.h"
 #include "playback/GstInit.h"
-#include "converter/CdTracks.h"
-
-#include <gst/app/gstappsink.h>
 
 #include <QMetaMethod>
-#include <gst/gst.h>
-#include <gst/pbutils/pbutils.h>
-#include <gst/video/video.h>
-
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
 #include <QMetaObject>
 
-#include <algorithm>
-#include <chrono>
-#include <memory>
+#include <gst/gst.h>
 
-struct GstMediaGraphCallbacks {
-    static GstBusSyncReply busSync(GstBus *, GstMessage *message, gpointer self)
-    {
-        static_cast<GstMediaGraph *>(self)->onBusMessage(message);
-        return GST_BUS_DROP; // onBusMessage took the message
-    }
-    static GstFlowReturn newSample(GstAppSink *sink, gpointer self)
-    {
-        static_cast<GstMediaGraph *>(self)->onVideoSample(sink, false);
-        return GST_FLOW_OK;
-    }
-    static void aboutToFinish(GstElement *, gpointer self)
-    {
-        static_cast<GstMediaGraph *>(self)->onAboutToFinish();
-    }
-    static GstFlowReturn newPreroll(GstAppSink *sink, gpointer self)
-    {
-        static_cast<GstMediaGraph *>(self)->onVideoSample(sink, true);
-        return GST_FLOW_OK;
-    }
-};
+#include <algorithm>
 
 namespace {
-
-GstElement *makeElement(const char *factory, const char *name = nullptr)
-{
-    GstElement *element = gst_element_factory_make(factory, name);
-    if (element)
-        gst_object_ref_sink(element);
-    return element;
-}
-
-// <source>/TrackNN.cda names an audio-CD track of a drive or a .cue image.
-QByteArray trackUri(const QString &path)
-{
-    const std::optional<cd_tracks::TrackName> track = cd_tracks::parseTrackPath(path);
-    if (!track)
-        return {};
-    return "cdda://" + QFile::encodeName(track->source) + '#' + QByteArray::number(track->number);
-}
-
+// How long the close waits for the engine to let go of the sound device and files.
+constexpr int kShutdownWaitMs = 3000;
 } // namespace
-
-void GstMediaGraph::ensureInitialised()
-{
-    static std::once_flag once;
-    std::call_once(once, [] {
-        if (!gst_is_initialized())
-            gst_init(nullptr, nullptr);
-        qRegisterMetaType<BlockFormat>();
-        // aiffparse (1.22) starts pushing from its always-present pad before decodebin
-        // has linked it; the "not-linked" error it then posts falls into decodebin's
-        // window of ignored errors and loading hangs. libav's AIFF demuxer adds its pad
-        // when it is ready, so let it handle AIFF wherever it is installed.
-        GstRegistry *registry = gst_registry_get();
-        if (GstPluginFeature *libav = gst_registry_lookup_feature(registry, "avdemux_aiff")) {
-            if (GstPluginFeature *aiffparse = gst_registry_lookup_feature(registry, "aiffparse")) {
-                gst_plugin_feature_set_rank(aiffparse, GST_RANK_NONE);
-                gst_object_unref(aiffparse);
-            }
-            if (gst_plugin_feature_get_rank(libav) < GST_RANK_MARGINAL)
-                gst_plugin_feature_set_rank(libav, GST_RANK_MARGINAL);
-            gst_object_unref(libav);
-        }
-        // Audio-CD tracks (cdda://source#N) go to libcdio's source, which reads BIN/CUE
-        // images as well as drives; cdparanoia's reads drives only.
-        if (GstPluginFeature *cdio = gst_registry_lookup_feature(registry, "cdiocddasrc")) {
-            gst_plugin_feature_set_rank(cdio, GST_RANK_PRIMARY + 1);
-            gst_object_unref(cdio);
-        }
-        // MP3 goes to mpg123, which loads at once: libav's decoder has the same rank in
-        // 1.22 and wins by its name, and loading libav delays the first sound by 0.1 s.
-        if (GstPluginFeature *mpg123 = gst_registry_lookup_feature(registry, "mpg123audiodec")) {
-            if (gst_plugin_feature_get_rank(mpg123) < GST_RANK_PRIMARY)
-                gst_plugin_feature_set_rank(mpg123, GST_RANK_PRIMARY);
-            gst_object_unref(mpg123);
-        }
-    });
-}
 
 GstMediaGraph::GstMediaGraph(QObject *parent)
     : MediaGraph(parent)
@@ -118,130 +33,93 @@ GstMediaGraph::GstMediaGraph(QObject *parent)
 
 GstMediaGraph::~GstMediaGraph()
 {
-    releasePipeline();
+    if (!engine_)
+        return;
+    dvdTimer_.stop();
+    engine_->detachListener();
+    newTicket();
+    std::shared_ptr<GstDvdNavigator> navigator(navigator_.release());
+    const bool ended = worker_->finish(
+        [engine = engine_, navigator]() mutable {
+            navigator.reset();
+            engine->shutdown();
+        },
+        kShutdownWaitMs);
+    tap_->setPipeline(nullptr);
+    if (!ended) {
+        // The engine hangs in GStreamer: leave it, and the tap its probes call, to the
+        // worker rather than free what a streaming thread may still use.
+        new std::shared_ptr<GstEngine>(engine_);
+        tap_->setParent(nullptr);
+    }
+    engine_.reset();
 }
 
 void GstMediaGraph::createPipeline()
 {
     // The first pipeline waits here for the start worker's gst_init, if it still runs.
     ensureInitialised();
-    playbin_ = makeElement("playbin", "tarnel-graph");
-    if (!playbin_)
-        throw MediaGraphError(ErrPlaybackFailed, QStringLiteral("The GStreamer element \"playbin\" is missing."));
-
-    // The video window paints what this sink receives; playbin must never pick a
-    // window sink of its own (without a display autovideosink can crash).
-    videoSink_ = makeElement("appsink", "tarnel-video");
-#if Q_BYTE_ORDER == Q_LITTLE_ENDIAN
-    GstCaps *caps = gst_caps_from_string("video/x-raw, format=(string)BGRx, pixel-aspect-ratio=(fraction)1/1");
-#else
-    GstCaps *caps = gst_caps_from_string("video/x-raw, format=(string)xRGB, pixel-aspect-ratio=(fraction)1/1");
-#endif
-    g_object_set(videoSink_, "caps", caps, "enable-last-sample", FALSE, "max-buffers", 1u, "drop", TRUE, nullptr);
-    gst_caps_unref(caps);
-    GstAppSinkCallbacks callbacks{};
-    callbacks.new_sample = &GstMediaGraphCallbacks::newSample;
-    callbacks.new_preroll = &GstMediaGraphCallbacks::newPreroll;
-    gst_app_sink_set_callbacks(GST_APP_SINK(videoSink_), &callbacks, this, nullptr);
-
-    // Our own gain before the sink; the sink's stream volume is left alone.
-    audioOut_ = GST_ELEMENT(gst_object_ref_sink(gst_bin_new("tarnel-audio-out")));
-    gain_ = makeElement("volume", "tarnel-gain");
-    GstElement *sink = nullptr;
-    if (GstElementFactory *pulse = gst_element_factory_find("pulsesink")) {
-        gst_object_unref(pulse);
-        sink = gst_element_factory_make("pulsesink", nullptr);
-    }
-    if (!sink)
-        sink = gst_element_factory_make("autoaudiosink", nullptr);
-    audioSink_ = sink;
-    gst_bin_add_many(GST_BIN(audioOut_), gain_, sink, nullptr); // the bin takes its own ref of gain_
-    gst_element_link(gain_, sink);
-    GstPad *gainPad = gst_element_get_static_pad(gain_, "sink");
-    gst_element_add_pad(audioOut_, gst_ghost_pad_new("sink", gainPad));
-    gst_object_unref(gainPad);
-
-    g_object_set(playbin_, "video-sink", videoSink_, "audio-sink", audioOut_, nullptr);
-    balance_ = makeElement("videobalance", "tarnel-balance");
-    if (balance_)
-        g_object_set(playbin_, "video-filter", balance_, nullptr);
-    applyBalance();
-    if (GstElement *tapBin = tap_->createBin())
-        g_object_set(playbin_, "audio-filter", tapBin, nullptr);
-
-    g_signal_connect(playbin_, "about-to-finish", G_CALLBACK(&GstMediaGraphCallbacks::aboutToFinish), this);
-
-    GstBus *bus = gst_element_get_bus(playbin_);
-    gst_bus_set_sync_handler(bus, &GstMediaGraphCallbacks::busSync, this, nullptr);
-    gst_object_unref(bus);
-
-    tap_->setPipeline(playbin_);
-    tap_->watchOutput(audioOut_, audioSink_);
+    GstPipelineParts parts = GstPipelineParts::build(tap_);
+    auto poster = [this](std::function<void()> fn) { QMetaObject::invokeMethod(this, std::move(fn), Qt::QueuedConnection); };
+    engine_ = std::make_shared<GstEngine>(parts, poster, static_cast<GstEngine::Listener *>(this));
+    engine_->prerollTimeoutMs = prerollTimeoutMs_;
+    engine_->frames().notify = [engine = engine_.get()] {
+        if (engine->wantFrameNotices)
+            engine->postFrame();
+        else
+            engine->frames().noticeTaken();
+    };
+    static const QMetaMethod notice = QMetaMethod::fromSignal(&MediaGraph::videoFrameReady);
+    engine_->wantFrameNotices = isSignalConnected(notice);
+    worker_ = std::make_unique<EngineWorker>();
+    tap_->setPipeline(parts.playbin);
     applyVolume();
+    applyBalance();
 }
 
-void GstMediaGraph::releasePipeline()
+quint64 GstMediaGraph::newTicket()
 {
-    if (!playbin_)
-        return;
-    dropMedia();
-    tap_->setPipeline(nullptr);
-    GstBus *bus = gst_element_get_bus(playbin_);
-    gst_bus_set_sync_handler(bus, nullptr, nullptr, nullptr);
-    gst_object_unref(bus);
-    gst_object_unref(playbin_);
-    gst_object_unref(audioOut_);
-    gst_object_unref(gain_);
-    gst_object_unref(videoSink_);
-    if (balance_)
-        gst_object_unref(balance_);
-    playbin_ = audioOut_ = gain_ = videoSink_ = audioSink_ = balance_ = nullptr;
+    ++ticket_;
+    if (engine_) {
+        engine_->latestTicket = ticket_;
+        engine_->requestChanged();
+    }
+    return ticket_;
 }
 
 void GstMediaGraph::dropMedia()
 {
     dvdTimer_.stop();
-    navigator_.reset();
-    // A streaming thread waiting in about-to-finish would hold up the state change.
-    acceptingNext_ = false;
-    {
-        std::lock_guard lock(nextMutex_);
-        nextCancelled_ = true;
-    }
-    nextAnswered_.notify_all();
-    if (playbin_)
-        gst_element_set_state(playbin_, GST_STATE_NULL);
-    {
-        std::lock_guard lock(nextMutex_);
-        nextCancelled_ = false;
-    }
-    queuedUris_.clear();
-    // Anything the old media posted and the GUI thread has not handled yet is stale.
-    ++generation_;
-    loaded_ = running_ = endOfStream_ = false;
+    const quint64 ticket = newTicket();
+    loading_ = loaded_ = running_ = endOfStream_ = hasVideo_ = false;
+    handed_ = 0;
     pendingSeekMs_ = -1;
     startOffsetMs_ = 0;
-    lastDurationMs_ = lastPositionMs_ = 0;
+    currentUri_.clear();
+    nextPath_.clear();
     tap_->setPlaying(false);
     tap_->reset();
-    GstSample *old = nullptr;
-    {
-        std::lock_guard lock(frameMutex_);
-        std::swap(old, frame_);
-    }
-    if (old)
-        gst_sample_unref(old);
-    std::lock_guard lock(observerMutex_);
-    if (observer_)
-        observer_->frameArrived(QImage());
+    if (!engine_)
+        return;
+    engine_->withdrawNext(++nextOffer_);
+    engine_->positionMs = 0;
+    engine_->durationMs = 0;
+    engine_->frames().clear();
+    std::shared_ptr<GstDvdNavigator> navigator(navigator_.release());
+    worker_->post([engine = engine_, ticket, navigator] { engine->drop(ticket, navigator); });
+    updateRefresh();
 }
 
 void GstMediaGraph::setActive(bool active)
 {
-    if (active && !playbin_)
-        createPipeline();
-    else if (!active)
-        releasePipeline();
+    if (active) {
+        if (!engine_)
+            createPipeline();
+        active_ = true;
+    } else if (active_) {
+        dropMedia();
+        active_ = false;
+    }
 }
 
 void GstMediaGraph::resetGraph()
@@ -251,126 +129,45 @@ void GstMediaGraph::resetGraph()
 
 void GstMediaGraph::renderFile(const QString &path)
 {
-    if (!playbin_)
+    if (!engine_)
         createPipeline();
     dropMedia();
-    if (path.isEmpty())
-        throw MediaGraphError(ErrFileNotFound, QStringLiteral("No file was given."));
-    if (const QByteArray track = trackUri(path); !track.isEmpty()) {
-        load(track);
+    active_ = true;
+    const quint64 ticket = newTicket(); // the drop above is left undone: this load drops it
+    const QByteArray uri = gst_uri::forPath(path);
+    if (uri.isEmpty()) {
+        const MediaGraphError error(ErrFileNotFound, path.isEmpty() ? QStringLiteral("No file was given.")
+                                                                    : QStringLiteral("Invalid file name."));
+        QMetaObject::invokeMethod(this, [this, ticket, error] { engineFailed(ticket, error); }, Qt::QueuedConnection);
         return;
     }
-    GError *uriError = nullptr;
-    gchar *uri = gst_filename_to_uri(text_codec::encodeFileName(path).constData(), &uriError);
-    if (!uri) {
-        const QString text = QString::fromUtf8(uriError ? uriError->message : "Invalid file name.");
-        g_clear_error(&uriError);
-        throw MediaGraphError(ErrFileNotFound, text);
-    }
-    const QByteArray held(uri);
-    g_free(uri);
-    load(held);
-}
-
-void GstMediaGraph::load(const QByteArray &uri)
-{
+    loading_ = true;
     currentUri_ = uri;
-    g_object_set(playbin_, "uri", uri.constData(), nullptr);
-
-    // A short file is read to its end while it loads: its about-to-finish then waits
-    // for the answer until this call has returned to the event loop.
-    acceptingNext_ = true;
-    beginWatch();
-    const GstStateChangeReturn ret = gst_element_set_state(playbin_, GST_STATE_PAUSED);
-    bool timedOut = false;
-    LoadWatch watch;
-    {
-        std::unique_lock lock(loadMutex_);
-        if (ret == GST_STATE_CHANGE_ASYNC) {
-            const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(prerollTimeoutMs_);
-            timedOut = !loadChanged_.wait_until(lock, deadline,
-                                                [this] { return load_.asyncDone || !load_.errors.isEmpty(); });
-        }
-        watch = load_;
-        load_ = LoadWatch{};
-    }
-    if (!watch.errors.isEmpty() || ret == GST_STATE_CHANGE_FAILURE || timedOut) {
-        dropMedia();
-        if (timedOut && watch.errors.isEmpty())
-            throw MediaGraphError(ErrTimeout, QStringLiteral("The media did not get ready in time."));
-        throw errorFrom(watch);
-    }
-
-    gint audioStreams = 0;
-    gint videoStreams = 0;
-    g_object_get(playbin_, "n-audio", &audioStreams, "n-video", &videoStreams, nullptr);
-    if (audioStreams + videoStreams == 0) {
-        dropMedia();
-        throw MediaGraphError(watch.missingPlugin ? ErrNoDecoder : ErrCannotRender,
-                              QStringLiteral("The file holds no audio or video that can be played."));
-    }
-    // Some files start their clock late (MPEG program streams from ffmpeg begin at about
-    // 0.5 s): the first frame is shown as 0, as the seek bar expects.
-    gint64 start = 0;
-    startOffsetMs_ = 0;
-    if (gst_element_query_position(playbin_, GST_FORMAT_TIME, &start) && start > 0)
-        startOffsetMs_ = start / GST_MSECOND;
-    loaded_ = true;
-    applyVolume();
-}
-
-void GstMediaGraph::beginWatch()
-{
-    std::lock_guard lock(loadMutex_);
-    load_ = LoadWatch{};
-    load_.watching = true;
-}
-
-GstMediaGraph::LoadWatch GstMediaGraph::endWatch()
-{
-    std::lock_guard lock(loadMutex_);
-    LoadWatch watch = load_;
-    load_ = LoadWatch{};
-    return watch;
-}
-
-void GstMediaGraph::changeState(int state)
-{
-    beginWatch();
-    const GstStateChangeReturn ret = gst_element_set_state(playbin_, static_cast<GstState>(state));
-    const LoadWatch watch = endWatch();
-    if (ret == GST_STATE_CHANGE_FAILURE) {
-        running_ = false;
-        tap_->setPlaying(false);
-        throw errorFrom(watch);
-    }
-    // Errors that happened to arrive meanwhile are not this call's failure.
-    for (const CapturedError &error : watch.errors) {
-        LoadWatch one;
-        one.errors.append(error);
-        const QString message = errorFrom(one).message();
-        QMetaObject::invokeMethod(this, [this, message] { Q_EMIT asyncError(message); }, Qt::QueuedConnection);
-    }
+    // Audio-CD tracks are no files: only files are probed before they are opened.
+    const QString probe = uri.startsWith("cdda://") ? QString() : path;
+    worker_->post([engine = engine_, ticket, uri, probe] { engine->load(ticket, uri, probe, -1, false); });
 }
 
 void GstMediaGraph::run()
 {
-    if (!playbin_ || !loaded_)
+    if (!active_ || (!loaded_ && !loading_))
         return;
-    changeState(GST_STATE_PLAYING);
     running_ = true;
     tap_->setPlaying(!endOfStream_);
+    worker_->post([engine = engine_, ticket = ticket_] { engine->setPlaying(ticket, true); });
     if (navigator_ && !dvdTimer_.isActive())
         dvdTimer_.start();
+    updateRefresh();
 }
 
 void GstMediaGraph::pause()
 {
-    if (!playbin_ || !loaded_)
+    if (!active_ || (!loaded_ && !loading_))
         return;
     running_ = false;
     tap_->setPlaying(false);
-    changeState(GST_STATE_PAUSED);
+    worker_->post([engine = engine_, ticket = ticket_] { engine->setPlaying(ticket, false); });
+    updateRefresh();
 }
 
 void GstMediaGraph::stop()
@@ -386,336 +183,110 @@ void GstMediaGraph::setVolume(int level)
 
 void GstMediaGraph::applyVolume()
 {
-    if (gain_)
-        g_object_set(gain_, "volume", volumeToLinearGain(volume_), nullptr);
+    // A property of our own element: it takes only that element's lock, briefly.
+    if (engine_)
+        g_object_set(engine_->parts().gain, "volume", volumeToLinearGain(volume_), nullptr);
+}
+
+void GstMediaGraph::setPrerollTimeoutMs(int ms)
+{
+    prerollTimeoutMs_ = ms;
+    if (engine_)
+        engine_->prerollTimeoutMs = ms;
+}
+
+void GstMediaGraph::requestFigures() const
+{
+    if (!engine_->queryPending.exchange(true))
+        worker_->post([engine = engine_, ticket = ticket_, offset = startOffsetMs_] { engine->query(ticket, offset); });
 }
 
 std::uint32_t GstMediaGraph::durationMs() const
 {
-    if (!playbin_ || !loaded_)
+    if (!loaded_)
         return 0;
-    // The length hardly changes while a file plays (an estimate that improves, a
-    // growing file): asked of the pipeline at most once a second once it is known.
-    const auto now = std::chrono::steady_clock::now();
-    if (lastDurationMs_ > 0 && now - durationAskedAt_ < std::chrono::seconds(1))
-        return lastDurationMs_;
-    gint64 duration = -1;
-    if (gst_element_query_duration(playbin_, GST_FORMAT_TIME, &duration) && duration > 0) {
-        lastDurationMs_ = static_cast<std::uint32_t>(std::min<gint64>(duration / GST_MSECOND, UINT32_MAX));
-        durationAskedAt_ = now;
-    }
-    return lastDurationMs_;
+    requestFigures();
+    return engine_->durationMs;
 }
 
 std::uint32_t GstMediaGraph::positionMs() const
 {
-    if (!playbin_ || !loaded_)
+    // A seek that reloads the media reports its target meanwhile.
+    if (loading_ && pendingSeekMs_ >= 0)
+        return static_cast<std::uint32_t>(pendingSeekMs_);
+    if (!loaded_)
         return 0;
     if (endOfStream_)
         return durationMs();
+    requestFigures();
     if (pendingSeekMs_ >= 0)
         return static_cast<std::uint32_t>(pendingSeekMs_);
-    gint64 position = -1;
-    // The audio sink knows what is heard; files without sound ask the pipeline.
-    const bool heard = audioSink_ && gst_element_query_position(audioSink_, GST_FORMAT_TIME, &position) && position >= 0;
-    if (!heard && (!gst_element_query_position(playbin_, GST_FORMAT_TIME, &position) || position < 0))
-        return lastPositionMs_;
-    const gint64 fromStart = std::max<gint64>(0, position / GST_MSECOND - startOffsetMs_);
-    std::uint32_t ms = static_cast<std::uint32_t>(std::min<gint64>(fromStart, UINT32_MAX));
+    std::uint32_t ms = engine_->positionMs;
     // Only the end of the stream may report position == duration.
-    const std::uint32_t duration = durationMs();
+    const std::uint32_t duration = engine_->durationMs;
     if (duration > 0 && ms >= duration)
         ms = duration - 1;
-    lastPositionMs_ = ms;
     return ms;
 }
 
 void GstMediaGraph::seekMs(std::uint32_t positionMs)
 {
-    if (!playbin_ || !loaded_)
+    if (!loaded_)
         return;
-    bool resume = false;
-    if (!queuedUris_.isEmpty()) {
-        // Once a file is queued, playbin seeks in that one: load this one afresh and
-        // let what was queued go (the controller forgets it too).
-        resume = running_;
+    if (handed_ > 0) {
+        // Once a file is handed over, playbin seeks in that one: load this one afresh
+        // and let what was handed go (the controller forgets it too).
+        const bool resume = running_;
         const QByteArray uri = currentUri_;
         dropMedia();
-        load(uri);
-    }
-    const auto flags = static_cast<GstSeekFlags>(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE);
-    const gint64 target = (static_cast<gint64>(positionMs) + startOffsetMs_) * GST_MSECOND;
-    // After the end the sinks sit in their end state; seeking a running pipeline from
-    // there now and then never brought a second end. Pause first, then play again.
-    const bool restart = endOfStream_ && running_;
-    if (restart)
-        gst_element_set_state(playbin_, GST_STATE_PAUSED);
-    const bool sought = gst_element_seek_simple(playbin_, GST_FORMAT_TIME, flags, target);
-    if (restart)
-        gst_element_set_state(playbin_, GST_STATE_PLAYING);
-    if (!sought) {
-        if (resume)
-            run();
+        active_ = true;
+        const quint64 ticket = newTicket();
+        loading_ = true;
+        running_ = resume;
+        currentUri_ = uri;
+        pendingSeekMs_ = positionMs;
+        worker_->post([engine = engine_, ticket, uri, positionMs, resume] {
+            engine->load(ticket, uri, QString(), positionMs, resume);
+        });
+        updateRefresh();
         return;
     }
+    const bool restart = endOfStream_;
     endOfStream_ = false;
     pendingSeekMs_ = positionMs;
     tap_->setPlaying(running_);
-    if (resume)
-        run();
+    const qint64 target = static_cast<qint64>(positionMs) + startOffsetMs_;
+    worker_->post([engine = engine_, ticket = ticket_, target, restart] { engine->seek(ticket, target, restart); });
+    updateRefresh();
 }
 
-bool GstMediaGraph::hasVideo() const
+void GstMediaGraph::prepareNext(const QString &path)
 {
-    if (!playbin_ || !loaded_)
-        return false;
-    gint videoStreams = 0;
-    g_object_get(playbin_, "n-video", &videoStreams, nullptr);
-    return videoStreams > 0;
-}
-
-void GstMediaGraph::onAboutToFinish()
-{
-    if (!acceptingNext_)
-        return; // being dropped: the end comes as usual
-    std::unique_lock lock(nextMutex_);
-    if (nextCancelled_)
+    if (!engine_ || path == nextPath_)
         return;
-    const quint64 request = ++nextRequest_;
-    const quint64 generation = generation_.load();
-    QMetaObject::invokeMethod(
-        this, [this, request, generation] { answerNextRequest(request, generation); }, Qt::QueuedConnection);
-    const bool answered = nextAnswered_.wait_for(lock, std::chrono::milliseconds(NextAnswerTimeoutMs), [&] {
-        return nextAnsweredFor_ >= request || nextCancelled_;
+    nextPath_ = path;
+    const quint64 offer = ++nextOffer_;
+    engine_->withdrawNext(offer);
+    const QByteArray uri = gst_uri::forPath(path);
+    if (uri.isEmpty())
+        return;
+    const bool probe = !uri.startsWith("cdda://");
+    worker_->post([engine = engine_, offer, ticket = ticket_, uri, path, probe] {
+        engine->offerNext(offer, ticket, uri, path, probe);
     });
-    if (!answered || nextCancelled_ || nextAnsweredFor_ != request || nextUri_.isEmpty())
-        return;
-    // playbin takes the next file only from inside this signal.
-    g_object_set(playbin_, "uri", nextUri_.constData(), nullptr);
 }
-
-void GstMediaGraph::answerNextRequest(quint64 request, quint64 generation)
-{
-    QByteArray uri;
-    if (generation == generation_.load() && loaded_) {
-        answering_ = true;
-        answerPath_.clear();
-        Q_EMIT nextWanted();
-        answering_ = false;
-        uri = trackUri(answerPath_);
-        if (uri.isEmpty() && !answerPath_.isEmpty()) {
-            if (gchar *text = gst_filename_to_uri(text_codec::encodeFileName(answerPath_).constData(), nullptr)) {
-                uri = text;
-                g_free(text);
-            }
-        }
-    }
-    bool taken = false;
-    {
-        std::lock_guard lock(nextMutex_);
-        // Too late when the streaming thread gave up waiting or the media changed.
-        if (nextRequest_ == request && !nextCancelled_ && generation == generation_.load()) {
-            nextAnsweredFor_ = request;
-            nextUri_ = uri;
-            taken = !uri.isEmpty();
-        }
-    }
-    nextAnswered_.notify_all();
-    if (taken)
-        queuedUris_.append(uri);
-}
-
-void GstMediaGraph::queueNext(const QString &path)
-{
-    if (answering_)
-        answerPath_ = path;
-}
-
-namespace {
-// A frame mapped for reading, kept alive by the QImage that shows it.
-struct MappedFrame {
-    GstSample *sample = nullptr;
-    GstVideoFrame frame;
-};
-void releaseMappedFrame(void *data)
-{
-    auto *mapped = static_cast<MappedFrame *>(data);
-    gst_video_frame_unmap(&mapped->frame);
-    gst_sample_unref(mapped->sample);
-    delete mapped;
-}
-
-// No copy: the image holds the sample (one reference of its own) and its read mapping
-// (buffers are never written once they reach the sink), and releases both when the
-// last copy goes.
-QImage imageOf(GstSample *sample)
-{
-    if (!sample)
-        return {};
-    GstVideoInfo info;
-    GstBuffer *buffer = gst_sample_get_buffer(sample);
-    auto *mapped = new MappedFrame;
-    mapped->sample = gst_sample_ref(sample);
-    if (!buffer || !gst_video_info_from_caps(&info, gst_sample_get_caps(sample))
-        || !gst_video_frame_map(&mapped->frame, &info, buffer, GST_MAP_READ)) {
-        gst_sample_unref(sample);
-        delete mapped;
-        return {};
-    }
-    return QImage(static_cast<const uchar *>(GST_VIDEO_FRAME_PLANE_DATA(&mapped->frame, 0)),
-                  GST_VIDEO_FRAME_WIDTH(&mapped->frame), GST_VIDEO_FRAME_HEIGHT(&mapped->frame),
-                  GST_VIDEO_FRAME_PLANE_STRIDE(&mapped->frame, 0), QImage::Format_RGB32, &releaseMappedFrame, mapped);
-}
-} // namespace
 
 QImage GstMediaGraph::latestVideoFrame() const
 {
-    GstSample *sample = nullptr;
-    {
-        std::lock_guard lock(frameMutex_);
-        if (frame_)
-            sample = gst_sample_ref(frame_);
-    }
-    QImage image = imageOf(sample);
-    if (sample)
-        gst_sample_unref(sample);
-    return image;
+    return engine_ ? engine_->frames().latest() : QImage();
 }
 
 void GstMediaGraph::setFrameObserver(VideoFrameObserver *observer)
 {
-    std::lock_guard lock(observerMutex_);
-    observer_ = observer;
+    if (!engine_)
+        createPipeline();
+    engine_->frames().setObserver(observer);
 }
-
-void GstMediaGraph::onVideoSample(GstAppSink *sink, bool preroll)
-{
-    GstSample *sample = preroll ? gst_app_sink_pull_preroll(sink) : gst_app_sink_pull_sample(sink);
-    if (!sample)
-        return;
-    {
-        // Shown here, on the streaming thread, by an observer that draws for itself.
-        std::lock_guard lock(observerMutex_);
-        if (observer_)
-            observer_->frameArrived(imageOf(sample));
-    }
-    {
-        std::lock_guard lock(frameMutex_);
-        std::swap(sample, frame_);
-    }
-    if (sample)
-        gst_sample_unref(sample);
-    // Nobody listening (the picture drawn by the observer): no wake-up of the GUI thread.
-    static const QMetaMethod notice = QMetaMethod::fromSignal(&MediaGraph::videoFrameReady);
-    if (isSignalConnected(notice) && !frameNoticePending_.exchange(true)) {
-        QMetaObject::invokeMethod(
-            this,
-            [this] {
-                frameNoticePending_ = false;
-                Q_EMIT videoFrameReady();
-            },
-            Qt::QueuedConnection);
-    }
-}
-
-void GstMediaGraph::onBusMessage(GstMessage *message)
-{
-    bool forward = false;
-    switch (GST_MESSAGE_TYPE(message)) {
-    case GST_MESSAGE_ERROR: {
-        std::lock_guard lock(loadMutex_);
-        if (load_.watching) {
-            if (load_.errors.size() < 8)
-                load_.errors.append(capture(message));
-            loadChanged_.notify_all();
-        } else {
-            forward = true;
-        }
-        break;
-    }
-    case GST_MESSAGE_ELEMENT:
-        if (gst_is_missing_plugin_message(message)) {
-            std::lock_guard lock(loadMutex_);
-            load_.missingPlugin = load_.missingPlugin || load_.watching;
-        }
-        break;
-    case GST_MESSAGE_ASYNC_DONE:
-        // Only the pipeline's own message means the whole graph is ready.
-        if (GST_OBJECT_PARENT(GST_MESSAGE_SRC(message)) == nullptr) {
-            std::lock_guard lock(loadMutex_);
-            if (load_.watching) {
-                load_.asyncDone = true;
-                loadChanged_.notify_all();
-            }
-            forward = true;
-        }
-        break;
-    case GST_MESSAGE_EOS:
-        forward = true;
-        break;
-    case GST_MESSAGE_STREAM_START:
-        // Posted once every sink has the new stream: the queued file takes over.
-        forward = GST_MESSAGE_SRC(message) == GST_OBJECT(playbin_);
-        break;
-    case GST_MESSAGE_DURATION_CHANGED:
-        forward = true;
-        break;
-    default:
-        break;
-    }
-    if (!forward) {
-        gst_message_unref(message);
-        return;
-    }
-    const quint64 generation = generation_.load();
-    std::shared_ptr<GstMessage> held(message, &gst_message_unref);
-    QMetaObject::invokeMethod(
-        this, [this, held, generation] { handleMessage(held.get(), generation); }, Qt::QueuedConnection);
-}
-
-void GstMediaGraph::handleMessage(GstMessage *message, quint64 generation)
-{
-    if (generation != generation_.load() || !loaded_)
-        return;
-    switch (GST_MESSAGE_TYPE(message)) {
-    case GST_MESSAGE_EOS:
-        if (!endOfStream_) {
-            endOfStream_ = true;
-            pendingSeekMs_ = -1;
-            tap_->setPlaying(false);
-            Q_EMIT endOfStream();
-        }
-        break;
-    case GST_MESSAGE_ERROR: {
-        LoadWatch watch;
-        watch.errors.append(capture(message));
-        running_ = false;
-        tap_->setPlaying(false);
-        Q_EMIT asyncError(errorFrom(watch).message());
-        break;
-    }
-    case GST_MESSAGE_ASYNC_DONE:
-        pendingSeekMs_ = -1;
-        break;
-    case GST_MESSAGE_DURATION_CHANGED:
-        lastDurationMs_ = 0; // asked again on the next call
-        break;
-    case GST_MESSAGE_STREAM_START:
-        if (!queuedUris_.isEmpty()) {
-            currentUri_ = queuedUris_.takeFirst();
-            endOfStream_ = false;
-            pendingSeekMs_ = -1;
-            startOffsetMs_ = 0;
-            lastDurationMs_ = lastPositionMs_ = 0;
-            Q_EMIT queuedStarted();
-        }
-        break;
-    default:
-        break;
-    }
-}
-
-// ---- colour balance and DVD ------------------------------------------------------
 
 void GstMediaGraph::setVideoBalance(const VideoBalance &balance)
 {
@@ -725,96 +296,137 @@ void GstMediaGraph::setVideoBalance(const VideoBalance &balance)
 
 void GstMediaGraph::applyBalance()
 {
-    if (balance_)
-        g_object_set(balance_, "brightness", balanceValues_.brightness, "contrast", balanceValues_.contrast, "hue",
-                     balanceValues_.hue, "saturation", balanceValues_.saturation, nullptr);
+    if (engine_ && engine_->parts().balance)
+        g_object_set(engine_->parts().balance, "brightness", balanceValues_.brightness, "contrast",
+                     balanceValues_.contrast, "hue", balanceValues_.hue, "saturation", balanceValues_.saturation,
+                     nullptr);
 }
 
-QString GstMediaGraph::dvdFolderOf(const QString &ifoPath)
+// ---- answers of the engine (GUI thread) -------------------------------------------
+
+void GstMediaGraph::engineLoaded(quint64 ticket, const GstEngine::Loaded &loaded)
 {
-    const QFileInfo ifo(ifoPath);
-    QDir dir = ifo.absoluteDir();
-    if (dir.dirName().compare(QLatin1String("VIDEO_TS"), Qt::CaseInsensitive) != 0)
-        return {};
-    const QDir videoTs = dir;
-    if (!videoTs.exists(QStringLiteral("VIDEO_TS.IFO")) && !videoTs.exists(QStringLiteral("video_ts.ifo")))
-        return {};
-    dir.cdUp();
-    return dir.absolutePath();
+    if (ticket != ticket_)
+        return;
+    loading_ = false;
+    loaded_ = true;
+    endOfStream_ = false;
+    generation_ = loaded.generation;
+    hasVideo_ = loaded.hasVideo;
+    startOffsetMs_ = loaded.startOffsetMs;
+    Q_EMIT renderDone();
+    updateRefresh();
 }
 
-QString GstMediaGraph::firstOpticalDrive()
+void GstMediaGraph::engineFailed(quint64 ticket, const MediaGraphError &error)
 {
-    for (int i = 0; i < 8; ++i) {
-        const QString device = QStringLiteral("/dev/sr%1").arg(i);
-        if (QFileInfo::exists(device))
-            return device;
-    }
-    return QFileInfo::exists(QStringLiteral("/dev/cdrom")) ? QStringLiteral("/dev/cdrom") : QString();
+    if (ticket != ticket_)
+        return;
+    loading_ = loaded_ = running_ = false;
+    pendingSeekMs_ = -1;
+    tap_->setPlaying(false);
+    lastError_ = error;
+    Q_EMIT renderFailed();
+    updateRefresh();
 }
 
-std::uint32_t GstMediaGraph::renderDvdVideoVolume(const QString &ifoPath, DvdRenderStatus &status)
+void GstMediaGraph::engineError(quint64 generation, const QString &message)
 {
-    status = {};
-    if (mode_ != GraphMode::Dvd)
-        return ErrDvdRenderFail;
-    if (!playbin_)
-        createPipeline();
-    dropMedia();
-    const bool fromDrive = ifoPath.isEmpty();
-    const QString source = fromDrive ? firstOpticalDrive() : dvdFolderOf(ifoPath);
-    if (source.isEmpty()) {
-        (fromDrive ? status.volumeUnknown : status.volumeInvalid) = true;
-        return 1;
-    }
-    try {
-        load("dvd://" + QFile::encodeName(source));
-    } catch (const MediaGraphError &error) {
-        switch (error.code()) {
-        case ErrFileNotFound:
-        case ErrFileAccess:
-        case ErrCannotRender:
-        case ErrPlaybackFailed:
-            // libdvdread could not open it as DVD-Video (damaged IFO, no disc in the drive).
-            (fromDrive ? status.volumeUnknown : status.volumeInvalid) = true;
-            return 1;
-        default:
-            throw;
+    if (generation != generation_ || !loaded_)
+        return;
+    running_ = false;
+    tap_->setPlaying(false);
+    Q_EMIT asyncError(message);
+    updateRefresh();
+}
+
+void GstMediaGraph::engineMessage(quint64 generation, GstMessage *message)
+{
+    if (generation != generation_ || !loaded_)
+        return;
+    switch (GST_MESSAGE_TYPE(message)) {
+    case GST_MESSAGE_EOS:
+        worker_->post([engine = engine_, ticket = ticket_] { engine->ended(ticket); });
+        break;
+    case GST_MESSAGE_ASYNC_DONE:
+        // The target is reported until the figures after the seek have been read.
+        if (pendingSeekMs_ >= 0)
+            worker_->post([engine = engine_, ticket = ticket_] { engine->seekDone(ticket); });
+        break;
+    case GST_MESSAGE_STREAM_START:
+        if (handed_ > 0) {
+            --handed_;
+            endOfStream_ = false;
+            pendingSeekMs_ = -1;
+            startOffsetMs_ = 0;
+            worker_->post([engine = engine_, ticket = ticket_] { engine->askVideo(ticket); });
+            Q_EMIT queuedStarted();
         }
+        break;
+    default:
+        break;
     }
-    gint audioStreams = 0;
-    gint videoStreams = 0;
-    g_object_get(playbin_, "n-audio", &audioStreams, "n-video", &videoStreams, nullptr);
-    status.numStreams = static_cast<std::uint32_t>(audioStreams + videoStreams + (videoStreams == 0 ? 1 : 0));
-    if (videoStreams == 0) {
-        status.numStreamsFailed = 1;
-        status.failedStreamFlags = 1; // the picture
-        return 1;
-    }
-    navigator_ = std::make_unique<GstDvdNavigator>(playbin_, videoSink_);
-    return 0;
 }
 
-DvdControl *GstMediaGraph::dvdControl()
+void GstMediaGraph::engineEnded(quint64 ticket)
 {
-    if (mode_ != GraphMode::Dvd || !loaded_ || !navigator_)
-        return nullptr;
-    return navigator_.get();
+    if (ticket != ticket_ || !loaded_ || endOfStream_)
+        return;
+    endOfStream_ = true;
+    pendingSeekMs_ = -1;
+    tap_->setPlaying(false);
+    Q_EMIT endOfStream();
+    updateRefresh();
 }
 
-void GstMediaGraph::reportDvdTime()
+void GstMediaGraph::engineSeekDone(quint64 ticket)
 {
-    if (!navigator_ || !loaded_) {
-        dvdTimer_.stop();
+    if (ticket == ticket_)
+        pendingSeekMs_ = -1;
+}
+
+void GstMediaGraph::updateRefresh()
+{
+    if (!worker_)
         return;
-    }
-    if (!running_ || !navigator_->timeCodeEvents())
+    const bool wanted = running_ && (loaded_ || loading_) && !endOfStream_;
+    if (wanted == refreshing_)
         return;
-    gint64 position = -1;
-    if (!gst_element_query_position(playbin_, GST_FORMAT_TIME, &position) || position < 0)
+    refreshing_ = wanted;
+    worker_->setTick(wanted ? std::function<void()>([engine = engine_] { engine->refresh(); }) : nullptr, 100);
+}
+
+void GstMediaGraph::engineNextTaken(quint64 ticket, const QString &path)
+{
+    if (ticket != ticket_)
         return;
-    const gint64 ms = position / GST_MSECOND;
-    const gint64 s = ms / 1000;
-    Q_EMIT dvdTimeChanged(static_cast<int>(s / 3600), static_cast<int>(s / 60 % 60), static_cast<int>(s % 60),
-                          static_cast<int>(ms % 1000 * 25 / 1000));
+    ++handed_;
+    nextPath_.clear(); // the same file may follow again (a list of one)
+    Q_EMIT nextTaken(path);
+}
+
+void GstMediaGraph::engineVideoChanged(quint64 ticket, bool hasVideo)
+{
+    if (ticket == ticket_)
+        hasVideo_ = hasVideo;
+}
+
+void GstMediaGraph::engineFrame()
+{
+    if (engine_)
+        engine_->frames().noticeTaken();
+    Q_EMIT videoFrameReady();
+}
+
+void GstMediaGraph::connectNotify(const QMetaMethod &signal)
+{
+    if (engine_ && signal == QMetaMethod::fromSignal(&MediaGraph::videoFrameReady))
+        engine_->wantFrameNotices = true;
+}
+
+void GstMediaGraph::disconnectNotify(const QMetaMethod &signal)
+{
+    static const QMetaMethod notice = QMetaMethod::fromSignal(&MediaGraph::videoFrameReady);
+    if (engine_ && (!signal.isValid() || signal == notice))
+        engine_->wantFrameNotices = isSignalConnected(notice);
 }

@@ -3,12 +3,13 @@
 #include <algorithm>
 #include <cmath>
 
-MediaGraphError::MediaGraphError(std::uint32_t code, const QString &engineText)
+MediaGraphError::MediaGraphError(std::uint32_t code, const QString &engineText, Reason reason)
     : std::runtime_error((engineText + QStringLiteral(" ($") + QString::number(code, 16).toUpper()
                           + QStringLiteral(")."))
                              .toStdString())
     , code_(code)
     , engineText_(engineText)
+    , reason_(reason)
 {
 }
 

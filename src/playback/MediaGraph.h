@@ -4,7 +4,8 @@
 // every window that uses it.
 //
 // Threads: every member is called on the GUI thread, and every signal is emitted
-// on the GUI thread (bus messages are marshalled there by the implementation).
+// on the GUI thread. No member waits for the engine: loading, state changes and
+// queries are answered later, through signals or the figures last reported.
 #include "playback/VideoBalance.h"
 
 #include <QImage>
@@ -31,8 +32,12 @@ public:
 // the code in upper-case hexadecimal; code() is that number.
 class MediaGraphError : public std::runtime_error {
 public:
-    MediaGraphError(std::uint32_t code, const QString &engineText);
+    // Why, where the code alone does not tell: a list entry that is no regular file (a
+    // pipe, a device, a folder) is never handed to the engine.
+    enum class Reason { Engine, NotRegularFile };
+    MediaGraphError(std::uint32_t code, const QString &engineText, Reason reason = Reason::Engine);
     std::uint32_t code() const { return code_; }
+    Reason reason() const { return reason_; }
     QString message() const { return QString::fromUtf8(what()); }
     // The text before the code.
     const QString &engineText() const { return engineText_; }
@@ -40,6 +45,7 @@ public:
 private:
     std::uint32_t code_;
     QString engineText_;
+    Reason reason_;
 };
 
 // What a DVD render found, in the order the status record holds it.
@@ -79,16 +85,22 @@ public:
     virtual void setMode(GraphMode mode) = 0;
     virtual GraphMode mode() const = 0;
 
-    // true creates an empty graph, false releases it (stopping whatever plays).
+    // true makes the graph ready for media, false drops the media (stopping whatever
+    // plays); an engine may keep its pipeline for the next media.
     virtual void setActive(bool active) = 0;
     virtual bool active() const = 0;
 
     // Stops and drops the current media, keeping the attached components.
     virtual void resetGraph() = 0;
-    // Builds the chain for a local file. Throws MediaGraphError.
+    // Loads a local file and returns at once. Its answer is renderDone() once it is
+    // ready to play, or renderFailed() (lastRenderError() says why); only the newest
+    // request is answered: a newer load, DVD or drop supersedes it. An engine may answer
+    // during the call. run() right after it starts the media as soon as it is ready.
     virtual void renderFile(const QString &path) = 0;
+    virtual MediaGraphError lastRenderError() const = 0;
 
-    // Throw MediaGraphError on failure.
+    // Start, pause and stop the media; they return at once. An engine may throw
+    // MediaGraphError; one that works in the background reports through asyncError.
     virtual void run() = 0;
     virtual void pause() = 0;
     virtual void stop() = 0;
@@ -98,18 +110,19 @@ public:
     virtual void setVolume(int level) = 0;
     virtual int volume() const = 0;
 
-    // Milliseconds; 0 when unknown.
+    // Milliseconds; 0 when unknown. The figures last reported by the engine: asking never
+    // waits for it.
     virtual std::uint32_t positionMs() const = 0;
     virtual std::uint32_t durationMs() const = 0;
     virtual void seekMs(std::uint32_t positionMs) = 0;
 
-    // Gapless hand-over. Shortly before the media runs out the engine emits nextWanted();
-    // a handler that calls queueNext(path) during that emission has that file follow on
-    // in the same stream, without a gap. queuedStarted() tells when it starts to be
-    // heard; from then on position, duration and the picture are the queued file's. A
-    // queued file that fails is reported through asyncError. Engines without gapless
-    // play never emit nextWanted().
-    virtual void queueNext(const QString &path) { Q_UNUSED(path); }
+    // Gapless hand-over. The file to follow the media now playing (or the last one handed
+    // over) without a gap; empty: none. Set it ahead, whenever what should follow changes:
+    // the engine takes it near the end without asking (nextTaken()), and queuedStarted()
+    // tells when it starts to be heard; from then on position, duration and the picture
+    // are its own. A handed file that fails is reported through asyncError. Engines
+    // without gapless play never take it.
+    virtual void prepareNext(const QString &path) { Q_UNUSED(path); }
     // The media playing now holds a video stream.
     virtual bool hasVideo() const { return false; }
 
@@ -124,15 +137,12 @@ public:
     virtual void setFrameObserver(VideoFrameObserver *observer) { Q_UNUSED(observer); }
 
     // Builds a DVD graph for the disc a VIDEO_TS .IFO belongs to (empty: the disc in the
-    // first optical drive). 0 built; 1 built in part or not at all, with `status` telling
-    // why; DvdRenderFail outside DVD mode. Throws MediaGraphError for a failure code.
+    // first optical drive) and returns at once. The answer is dvdRendered(result): 0 built;
+    // 1 built in part or not at all, lastDvdStatus() telling why; DvdRenderFail outside
+    // DVD mode. A failure code comes as renderFailed() instead.
     static constexpr std::uint32_t DvdRenderFail = 0x8004027Au;
-    virtual std::uint32_t renderDvdVideoVolume(const QString &ifoPath, DvdRenderStatus &status)
-    {
-        Q_UNUSED(ifoPath);
-        status = {};
-        return DvdRenderFail;
-    }
+    virtual void renderDvd(const QString &ifoPath) = 0;
+    virtual DvdRenderStatus lastDvdStatus() const { return {}; }
     // The navigator while a DVD graph is active; null otherwise. Ask on every use.
     virtual DvdControl *dvdControl() { return nullptr; }
 
@@ -146,15 +156,18 @@ public:
     static double volumeToLinearGain(int level);
 
 Q_SIGNALS:
+    void renderDone();
+    void renderFailed();
+    void dvdRendered(quint32 result);
     // The media reached its end (the seek-bar tick treats it as position == duration).
     void endOfStream();
     // An error the engine reported while playing (not in answer to a call).
     void asyncError(const QString &message);
     // A new picture is ready for latestVideoFrame(); several frames may be coalesced.
     void videoFrameReady();
-    // The current media is about to run out: answer with queueNext() or not at all.
-    void nextWanted();
-    // The media queued by queueNext() is now the one playing.
+    // The file set by prepareNext() has been handed over: it follows the current media.
+    void nextTaken(const QString &path);
+    // The media handed over is now the one playing.
     void queuedStarted();
     // DVD playing position, about once a second while a DVD plays and time-code events
     // are on (DvdControl::Option::HmsfTimeCodeEvents).

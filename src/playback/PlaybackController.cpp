@@ -1,49 +1,11 @@
+// Transport actions, picking the entry, and following the graph's gapless hand-over.
 #include "playback/PlaybackController.h"
 
-#include "common/FileProbe.h"
-#include "common/PathRules.h"
-#include "common/TimeFormat.h"
 #include "playback/MediaGraph.h"
-#include "playlist/ID3v1.h"
-#include "playlist/PlaylistModel.h"
-#include "ui/Dialogs.h"
-
-#include <QFileInfo>
-#include <QStringList>
-
-#include <algorithm>
+#include "playback/PlayOrder.h"
+#include "playback/TitleSource.h"
 
 namespace {
-
-const QString kDvdExtension = QStringLiteral(".IFO");
-
-bool isVideoExtension(const QString &upperExt)
-{
-    static const QStringList video = {QStringLiteral(".AVI"), QStringLiteral(".ASF"), QStringLiteral(".MPG"),
-                                      QStringLiteral(".MPEG"), QStringLiteral(".WMV")};
-    return video.contains(upperExt);
-}
-
-// What a file holds, judged by its extension, for gapless hand-over: a file of another
-// kind than the one playing, or of an unknown kind, starts afresh.
-enum class MediaKind { Unknown, Audio, Video };
-
-MediaKind kindOf(const QString &upperExt)
-{
-    static const QStringList audio = {QStringLiteral(".MP3"), QStringLiteral(".WAV"), QStringLiteral(".WAVE"),
-                                      QStringLiteral(".MID"), QStringLiteral(".MIDI"), QStringLiteral(".AIF"),
-                                      QStringLiteral(".SND"), QStringLiteral(".AU"), QStringLiteral(".WMA"),
-                                      QStringLiteral(".OGG"), QStringLiteral(".FLAC"), QStringLiteral(".AAC"),
-                                      QStringLiteral(".M4A"), QStringLiteral(".M4B")};
-    // Besides the extensions that bring up the video window.
-    static const QStringList video = {QStringLiteral(".OGM"), QStringLiteral(".MP4"), QStringLiteral(".FLV"),
-                                      QStringLiteral(".MKV")};
-    if (audio.contains(upperExt))
-        return MediaKind::Audio;
-    if (isVideoExtension(upperExt) || video.contains(upperExt))
-        return MediaKind::Video;
-    return MediaKind::Unknown;
-}
 
 // Counts an action in progress for as long as it runs, exceptions included.
 struct BusyScope {
@@ -70,51 +32,32 @@ struct StepScope {
 
 } // namespace
 
-PlaybackController::PlaybackController(MediaGraph &graph, PlaylistModel &playlist, Dialogs &dialogs,
-                                       QObject *parent)
+PlaybackController::PlaybackController(MediaGraph &graph, PlayOrder &playlist, TitleSource *titles, QObject *parent)
     : QObject(parent)
     , graph_(graph)
     , playlist_(playlist)
-    , dialogs_(dialogs)
+    , titles_(titles)
 {
     ticker_.setInterval(100);
     connect(&ticker_, &QTimer::timeout, this, &PlaybackController::tick);
+    connect(&graph_, &MediaGraph::renderDone, this, &PlaybackController::onRenderDone);
+    connect(&graph_, &MediaGraph::renderFailed, this, &PlaybackController::onRenderFailed);
+    connect(&graph_, &MediaGraph::dvdRendered, this, &PlaybackController::onDvdRendered);
     connect(&graph_, &MediaGraph::endOfStream, this, &PlaybackController::onEndOfStream);
     connect(&graph_, &MediaGraph::asyncError, this, &PlaybackController::onAsyncError);
-    connect(&graph_, &MediaGraph::nextWanted, this, &PlaybackController::onNextWanted);
+    connect(&graph_, &MediaGraph::nextTaken, this, &PlaybackController::onNextTaken);
     connect(&graph_, &MediaGraph::queuedStarted, this, &PlaybackController::onQueuedStarted);
+    if (titles_)
+        connect(titles_, &TitleSource::titleKnown, this, &PlaybackController::onTitleKnown);
 }
 
-void PlaybackController::setTexts(const ControllerTexts &texts)
+void PlaybackController::setStepMode(int mode)
 {
-    texts_ = texts;
-    Q_EMIT statusTextChanged(statusText());
+    stepMode_ = mode;
+    planNext();
 }
 
-void PlaybackController::setShowElapsed(bool elapsed)
-{
-    if (showElapsed_ == elapsed)
-        return;
-    showElapsed_ = elapsed;
-    Q_EMIT showElapsedChanged(elapsed);
-    updateTimeLabel();
-}
-
-QString PlaybackController::statusText() const
-{
-    switch (status_) {
-    case Status::Playing:
-        return texts_.playing;
-    case Status::Paused:
-        return texts_.paused;
-    case Status::Stopped:
-        break;
-    }
-    return texts_.stopped;
-}
-
-template <typename F>
-void PlaybackController::runAction(F &&action)
+void PlaybackController::runAction(const std::function<void()> &action)
 {
     {
         BusyScope busy(busy_);
@@ -125,17 +68,19 @@ void PlaybackController::runAction(F &&action)
         }
     }
     updateTicker();
-}
-
-MediaGraphError PlaybackController::openFailure(const QString &path, const MediaGraphError &error) const
-{
-    const QString own = texts_.openFailures.value(error.code());
-    return MediaGraphError(error.code(), path + QLatin1Char('\n') + (own.isEmpty() ? error.engineText() : own));
+    planNext();
 }
 
 void PlaybackController::reportError(const MediaGraphError &error)
 {
-    dialogs_.showMessage(dialogParent_, error.message(), QString());
+    Q_EMIT messageWanted(error.message(), QString());
+}
+
+QStringList PlaybackController::chooseFiles()
+{
+    QStringList chosen;
+    Q_EMIT filesWanted(texts_.openFilter, chosen);
+    return chosen;
 }
 
 // ---- operations -------------------------------------------------------------
@@ -152,24 +97,12 @@ void PlaybackController::OpenAndPlay()
 
 void PlaybackController::PlayDvd(const QString &path)
 {
-    runAction([this, &path] { doPlayDvd(path); });
-}
-
-void PlaybackController::ShowTitle(const QString &path)
-{
-    if (path_rules::upperExtensionOf(path) != QLatin1String(".MP3")) {
-        setTitle(path_rules::fileNameOf(path));
-        return;
-    }
-    TID3v1 tag;
-    if (!tag.ReadFromPath(path))
-        return; // unreadable: the title line stays as it was
-    setTitle(tag.HasTag ? tag.displayTitle() : path_rules::fileNameOf(path));
+    runAction([this, &path] { doPlayDvd(path, false); });
 }
 
 void PlaybackController::doPlayListItem()
 {
-    const int n = playlist_.count();
+    const int n = playlist_.entryCount();
     if (n == 0) {
         // Nothing to pick from: ask for files, as every transport action does.
         doOpenAndPlay();
@@ -182,148 +115,33 @@ void PlaybackController::doPlayListItem()
     graph_.stop();
     graph_.setActive(false);
 
-    bool picked = true;
-    switch (stepMode_) {
-    case StepRequested:
-        currentIndex_ = requestedIndex_;
-        break;
-    case StepNext:
-        if (currentIndex_ >= n - 1 || currentIndex_ < -1)
-            currentIndex_ = -1;
-        ++currentIndex_;
-        break;
-    case StepPrevious:
-        // Entries may have been deleted below CurrentIndex: step back from the list's end then.
-        currentIndex_ = currentIndex_ > 0 ? std::min(currentIndex_, n) - 1 : n - 1;
-        break;
-    default:
-        picked = false;
-        break;
+    int picked = currentIndex_;
+    if (entry_picker::pick(stepMode_, currentIndex_, requestedIndex_, n, &picked)) {
+        currentIndex_ = picked;
+        currentFile_ = playlist_.entryPath(currentIndex_);
     }
-    if (picked)
-        currentFile_ = playlist_.path(currentIndex_);
-
-    playlist_.setPlayingIndex(currentIndex_);
+    playlist_.markPlaying(currentIndex_);
     ShowTitle(currentFile_);
     openEntry(currentFile_);
 }
 
 void PlaybackController::doOpenAndPlay()
 {
-    const QStringList files = dialogs_.getOpenFileNames(dialogParent_, texts_.openFilter);
+    const QStringList files = chooseFiles();
     if (files.isEmpty())
         return;
-    for (const QString &file : files)
-        playlist_.append(file);
-    playlist_.zobrazit();
+    playlist_.appendEntries(files);
+    if (playlist_.entryCount() == 0)
+        return; // every name was refused (the list said why)
 
-    const QString path = playlist_.path(0);
+    const QString path = playlist_.entryPath(0);
     // Marked before opening, as PlayListItem does, so that after a failed open
     // next and previous go on from this entry rather than from a stale index.
     currentIndex_ = 0;
     currentFile_ = path;
-    playlist_.setPlayingIndex(0);
+    playlist_.markPlaying(0);
     ShowTitle(path);
     openEntry(path);
-}
-
-void PlaybackController::openEntry(const QString &path)
-{
-    queued_.clear();
-    endPending_ = false;
-    asyncErrorShown_ = false;
-    const QString ext = path_rules::upperExtensionOf(path);
-    if (ext != kDvdExtension) {
-        graph_.setMode(GraphMode::Normal);
-        if (isVideoExtension(ext))
-            Q_EMIT showVideoWindowRequested();
-        graph_.setActive(true);
-        graph_.resetGraph();
-        // Only regular files reach the engine: opening a FIFO or a device can block
-        // without end, and so can a file on a hung mount.
-        switch (file_probe::probe(path, ProbeTimeoutMs)) {
-        case file_probe::Kind::Other:
-            throw MediaGraphError(NotRegularFile, path + QLatin1Char('\n') + texts_.notRegularFile);
-        case file_probe::Kind::NoAnswer:
-            throw MediaGraphError(NoAnswer, path + QLatin1Char('\n') + texts_.openFailures.value(NoAnswer));
-        case file_probe::Kind::Regular:
-        case file_probe::Kind::Missing: // the engine says it is not there
-            break;
-        }
-        try {
-            graph_.renderFile(path);
-        } catch (const MediaGraphError &error) {
-            throw openFailure(path, error);
-        }
-        graph_.run();
-        setStatus(Status::Playing);
-        setDvdButtonsVisible(false);
-    } else {
-        graph_.setMode(GraphMode::Dvd);
-        Q_EMIT showVideoWindowRequested();
-        graph_.resetGraph();
-        graph_.setActive(false);
-        doPlayDvd(path);
-        setDvdButtonsVisible(true); // the status text stays where it was
-    }
-}
-
-void PlaybackController::doPlayDvd(const QString &path)
-{
-    if (graph_.active()) {
-        // Resume, at normal forward speed after trick play.
-        graph_.run();
-        if (DvdControl *dvd = graph_.dvdControl())
-            dvd->PlayForwards(1.0);
-        return;
-    }
-    graph_.setActive(true);
-    DvdRenderStatus status;
-    // A failure code is raised here: the caller's remaining steps do not run.
-    const std::uint32_t result = graph_.renderDvdVideoVolume(path, status);
-    handleDvdRenderResult(result, status);
-}
-
-void PlaybackController::handleDvdRenderResult(std::uint32_t result, const DvdRenderStatus &status)
-{
-    const QString caption = QStringLiteral("Error");
-    if (result == 0) {
-        graph_.run();
-        if (DvdControl *dvd = graph_.dvdControl()) {
-            dvd->SetOption(DvdControl::Option::NotifyParentalLevelChange, false);
-            dvd->SetOption(DvdControl::Option::HmsfTimeCodeEvents, true);
-        }
-        return;
-    }
-    if (result == 1) {
-        if (status.videoPortError != 0)
-            dialogs_.showMessage(dialogParent_, MediaGraphError(status.videoPortError, QStringLiteral("The video port failed.")).message(), caption);
-        if (status.volumeInvalid)
-            dialogs_.showMessage(dialogParent_, QStringLiteral("The specified DVD volume to be played does not exist."),
-                                 caption);
-        if (status.volumeUnknown)
-            dialogs_.showMessage(dialogParent_, QStringLiteral("No DVD volume is specified or isn't found."), caption);
-        if (status.noLine21In)
-            dialogs_.showMessage(dialogParent_,
-                                 QStringLiteral("The video decoder doesn't produce line 21 (closed captioning) data."),
-                                 caption);
-        if (status.noLine21Out)
-            dialogs_.showMessage(dialogParent_,
-                                 QStringLiteral("The video decoder can't be shown as closed captioning on video due "
-                                                "to a problem with graph building."),
-                                 caption);
-        if (status.numStreamsFailed > 0)
-            dialogs_.showMessage(dialogParent_, QStringLiteral("Can't render one or more stream."), caption);
-    } else if (result == DvdRenderFail) {
-        dialogs_.showMessage(dialogParent_,
-                             QStringLiteral("Some basic error occurred in building the graph.\r"
-                                            "Possibilities include the DVD Navigator filter or the video or "
-                                            "audio renderer not instantiating,\r"
-                                            "a trivial connection or pin enumeration failing, or none of the "
-                                            "streams rendering."),
-                             caption);
-    }
-    graph_.resetGraph();
 }
 
 // ---- transport actions ------------------------------------------------------
@@ -340,6 +158,7 @@ void PlaybackController::stop()
             return;
         graph_.stop();
         graph_.seekMs(0);
+        plan_.clear(); // a seek lets the graph forget what was handed over
         setStatus(Status::Stopped);
         heldAtStart_ = true;
     });
@@ -355,7 +174,7 @@ void PlaybackController::doPlay()
     }
     if (graph_.active())
         return;
-    if (playlist_.count() == 0)
+    if (playlist_.entryCount() == 0)
         doOpenAndPlay();
     else
         doPlayListItem();
@@ -377,7 +196,7 @@ void PlaybackController::pauseResume()
 void PlaybackController::next()
 {
     runAction([this] {
-        if (playlist_.count() == 0)
+        if (playlist_.entryCount() == 0)
             doOpenAndPlay();
         else
             doPlayListItem();
@@ -388,7 +207,7 @@ void PlaybackController::previous()
 {
     runAction([this] {
         StepScope step(stepMode_, StepPrevious);
-        if (playlist_.count() == 0)
+        if (playlist_.entryCount() == 0)
             doOpenAndPlay();
         else
             doPlayListItem();
@@ -397,10 +216,9 @@ void PlaybackController::previous()
 
 void PlaybackController::addFiles()
 {
-    const QStringList files = dialogs_.getOpenFileNames(dialogParent_, texts_.openFilter);
-    for (const QString &file : files)
-        playlist_.append(file);
-    playlist_.zobrazit(); // also refreshes the count strip
+    const QStringList files = chooseFiles();
+    playlist_.appendEntries(files); // also refreshes the count strip
+    planNext();
 }
 
 void PlaybackController::playRequested(int focusedRow)
@@ -408,58 +226,18 @@ void PlaybackController::playRequested(int focusedRow)
     runAction([this, focusedRow] {
         StepScope step(stepMode_, StepRequested);
         requestedIndex_ = focusedRow;
-        if (playlist_.count() > 0)
+        if (playlist_.entryCount() > 0)
             doPlayListItem();
         else
             doOpenAndPlay();
     });
 }
 
-// ---- seek bar and time label ------------------------------------------------
-
-void PlaybackController::tick()
-{
-    // Inside a modal dialog of a running action: wait for it to finish.
-    if (busy_ > 0)
-        return;
-    runAction([this] {
-        // A DVD's time reaches the label through its time-code events; the navigator
-        // moves between menus and titles by itself, without an end of its own.
-        if (graph_.mode() == GraphMode::Dvd && graph_.active()) {
-            endPending_ = false;
-            return;
-        }
-        lastPosition_ = graph_.positionMs();
-        lastDuration_ = graph_.durationMs();
-        updateTimeLabel();
-
-        const int max = static_cast<int>(lastDuration_ / 100);
-        const int pos = static_cast<int>(lastPosition_ / 100);
-        if (max != seekMax_) {
-            seekMax_ = max;
-            Q_EMIT seekRangeChanged(max);
-        }
-        if (pos != seekPos_) {
-            seekPos_ = pos;
-            Q_EMIT seekPositionChanged(pos);
-        }
-
-        if (!graph_.active()) {
-            endPending_ = false;
-            return;
-        }
-        // A duration of 0 is "unknown" (nothing rendered, a failed render, a stream
-        // still starting): only the engine's end-of-stream ends such an entry, or a
-        // file that never reports a length would be reopened ten times a second.
-        const bool atEnd = lastDuration_ > 0 && lastPosition_ == lastDuration_;
-        if (atEnd || endPending_)
-            entryEnded();
-    });
-}
+// ---- the end of an entry and the gapless hand-over ----------------------------
 
 void PlaybackController::entryEnded()
 {
-    queued_.clear();
+    plan_.clear();
     endPending_ = false;
     graph_.setActive(false);
     setStatus(Status::Stopped);
@@ -481,13 +259,11 @@ void PlaybackController::onAsyncError(const QString &message)
     asyncErrorShown_ = true;
     endPending_ = false;
     BusyScope busy(busy_);
-    // A queued entry that fails is marked, as a failed open marks its entry: next and
+    // A handed entry that fails is marked, as a failed open marks its entry: next and
     // previous go on from it.
-    if (!queued_.isEmpty()) {
-        const Queued failed = queued_.takeFirst();
-        queued_.clear();
-        markEntry(failed.index, failed.path);
-    }
+    if (const std::optional<GaplessPlan::Entry> failed = plan_.started(); failed && failed->index >= 0)
+        markEntry(failed->index, failed->path);
+    plan_.clear();
     try {
         // Released, so play starts afresh instead of finding a dead graph "active".
         graph_.setActive(false);
@@ -496,62 +272,45 @@ void PlaybackController::onAsyncError(const QString &message)
     }
     setStatus(Status::Stopped);
     updateTicker();
-    dialogs_.showMessage(dialogParent_, message, QString());
+    Q_EMIT messageWanted(message, QString());
 }
 
-// ---- gapless hand-over ------------------------------------------------------
-
-int PlaybackController::nextPick(int from) const
+void PlaybackController::planNext()
 {
-    const int n = playlist_.count();
-    if (n == 0)
-        return -1;
-    return (from >= n - 1 || from < -1) ? 0 : from + 1;
+    // Only the "next" rule follows on by itself; a DVD has no next entry.
+    const bool planned = busy_ == 0 && stepMode_ == StepNext && !dvdButtonsVisible_ && graph_.active()
+                         && graph_.mode() == GraphMode::Normal && currentIndex_ >= 0;
+    const bool videoShown = videoWindowShown_ && videoWindowShown_();
+    graph_.prepareNext(planned ? plan_.plan(playlist_, GaplessPlan::Entry{currentIndex_, currentFile_}, videoShown)
+                               : QString());
 }
 
-bool PlaybackController::canFollowWithoutGap(const QString &previous, const QString &path) const
+void PlaybackController::playlistChanged()
 {
-    const QString ext = path_rules::upperExtensionOf(path);
-    const MediaKind kind = kindOf(ext);
-    if (kind == MediaKind::Unknown)
-        return false;
-    // What plays now is known from the graph; a file still waiting its turn by its name.
-    const MediaKind before = previous.isEmpty() ? (graph_.hasVideo() ? MediaKind::Video : MediaKind::Audio)
-                                                : kindOf(path_rules::upperExtensionOf(previous));
-    if (kind != before)
-        return false;
-    // A file the video window would have to appear for.
-    if (isVideoExtension(ext) && !(videoWindowShown_ && videoWindowShown_()))
-        return false;
-    // A missing file fails the ordinary way, with its message, after this one ends.
-    const QFileInfo info(path);
-    return info.isFile() && info.isReadable();
+    planNext();
 }
 
-void PlaybackController::onNextWanted()
+void PlaybackController::videoWindowVisibilityChanged()
 {
-    if (busy_ > 0 || stepMode_ != StepNext || status_ == Status::Stopped || dvdButtonsVisible_
-        || graph_.mode() != GraphMode::Normal)
-        return;
-    const int index = nextPick(queued_.isEmpty() ? currentIndex_ : queued_.last().index);
-    if (index < 0)
-        return;
-    const QString path = playlist_.path(index);
-    if (!canFollowWithoutGap(queued_.isEmpty() ? QString() : queued_.last().path, path))
-        return;
-    queued_.append(Queued{index, path});
-    graph_.queueNext(path);
+    planNext();
+}
+
+void PlaybackController::onNextTaken(const QString &path)
+{
+    plan_.handed(path);
+    planNext();
 }
 
 void PlaybackController::onQueuedStarted()
 {
-    if (queued_.isEmpty())
+    const std::optional<GaplessPlan::Entry> next = plan_.started();
+    if (!next)
         return;
-    const Queued next = queued_.takeFirst();
     // The playlist may have changed since: the entry must still be the one the rule picks.
-    const int n = playlist_.count();
-    const bool stillRight = next.index < n && nextPick(currentIndex_) == next.index
-                            && playlist_.path(next.index) == next.path;
+    const int n = playlist_.entryCount();
+    const bool stillRight = next->index >= 0 && next->index < n
+                            && entry_picker::nextAfter(currentIndex_, n) == next->index
+                            && playlist_.entryPath(next->index) == next->path;
     if (!stillRight || stepMode_ != StepNext) {
         if (busy_ > 0) {
             endPending_ = true; // handled once the dialog is closed
@@ -560,101 +319,20 @@ void PlaybackController::onQueuedStarted()
         runAction([this] { entryEnded(); });
         return;
     }
-    markEntry(next.index, next.path);
+    markEntry(next->index, next->path);
     endPending_ = false;
     asyncErrorShown_ = false;
     if (status_ != Status::Paused)
         setStatus(Status::Playing);
     setDvdButtonsVisible(false);
     tick();
+    planNext();
 }
 
 void PlaybackController::markEntry(int index, const QString &path)
 {
     currentIndex_ = index;
     currentFile_ = path;
-    playlist_.setPlayingIndex(index);
+    playlist_.markPlaying(index);
     ShowTitle(path);
-}
-
-void PlaybackController::startTicking()
-{
-    tickingWanted_ = true;
-    updateTicker();
-}
-
-void PlaybackController::stopTicking()
-{
-    tickingWanted_ = false;
-    updateTicker();
-}
-
-void PlaybackController::updateTicker()
-{
-    // Paused, stopped at the start, or idle with nothing loaded, nothing the tick shows
-    // can change; a seek or the engine's end of stream ticks once by itself.
-    const bool wanted = tickingWanted_ && status_ != Status::Paused && !heldAtStart_ && graph_.active();
-    if (wanted && !ticker_.isActive())
-        ticker_.start();
-    else if (!wanted && ticker_.isActive())
-        ticker_.stop();
-}
-
-void PlaybackController::seekToBar(int barPos, int barMax)
-{
-    if (barMax <= 0)
-        return;
-    barPos = std::clamp(barPos, 0, barMax);
-    runAction([this, barPos, barMax] {
-        const std::uint64_t target = std::uint64_t(graph_.durationMs()) * std::uint64_t(barPos) / std::uint64_t(barMax);
-        queued_.clear(); // a seek lets the graph forget what was queued
-        graph_.seekMs(static_cast<std::uint32_t>(target));
-    });
-    if (!ticker_.isActive())
-        tick(); // paused: the label and the bar show the new place at once
-}
-
-void PlaybackController::toggleElapsed()
-{
-    setShowElapsed(!showElapsed_);
-}
-
-void PlaybackController::updateTimeLabel()
-{
-    std::uint32_t seconds = 0;
-    if (showElapsed_)
-        seconds = lastPosition_ / 1000;
-    else if (lastDuration_ > lastPosition_)
-        seconds = (lastDuration_ - lastPosition_) / 1000; // past the end counts as nothing left
-    const QString text = formatHms(seconds);
-    if (text == timeText_)
-        return;
-    timeText_ = text;
-    Q_EMIT timeTextChanged(text);
-}
-
-// ---- shown state ------------------------------------------------------------
-
-void PlaybackController::setStatus(Status status)
-{
-    if (status != Status::Stopped)
-        heldAtStart_ = false;
-    if (status_ == status)
-        return;
-    status_ = status;
-    Q_EMIT statusTextChanged(statusText());
-    if (busy_ == 0)
-        updateTicker();
-}
-
-void PlaybackController::setTitle(const QString &title)
-{
-    title_ = title;
-    Q_EMIT titleChanged(title); // also when equal: the window restarts its marquee
-}
-
-void PlaybackController::setDvdButtonsVisible(bool visible)
-{
-    dvdButtonsVisible_ = visible;
-    Q_EMIT dvdButtonsVisibleChanged(visible);
 }

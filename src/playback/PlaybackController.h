@@ -1,34 +1,40 @@
 #pragma once
-// The playback controller: picks the playlist entry to play, opens it in the media
-// graph as a file or a DVD, keeps the status text, the title line and the time label,
-// and moves on when an entry ends. Plain class: the main window shows what it signals.
+// The playback controller: picks the playlist entry to play (EntryPicker), opens it in
+// the media graph as a file or a DVD (ControllerOpen.cpp), keeps the status text, the
+// title line and the time label (ControllerStrip.cpp), plans the entry that follows
+// without a gap (GaplessPlan), and moves on when an entry ends. Plain class: the main
+// window shows what it signals, and answers its wishes for messages and files.
 //
-// Threads: everything runs on the GUI thread (actions, the 100 ms tick, graph signals).
+// Threads: everything runs on the GUI thread (actions, the 100 ms tick, graph signals),
+// and nothing here waits: the graph answers opens later (renderDone / renderFailed /
+// dvdRendered), titles come from a TitleSource.
 //
-// Entries follow each other without a gap where the graph can do it: when the graph
-// wants the next file (nextWanted) the controller picks it by the "next" rule and
-// queues it when it is a plain file that needs no change of window; when it starts
-// (queuedStarted) the controller marks it as PlayListItem would have. Anything else
-// (a DVD, a CD track, audio after video or the other way round, a playlist changed
-// under the queued entry) ends the entry the ordinary way.
+// The next entry is planned ahead: whenever the current entry, StepMode, the playlist
+// or the video window's visibility changes, the controller hands the graph the file to
+// follow (prepareNext); the graph takes it at the end of the current one without asking
+// (nextTaken), and when it is heard (queuedStarted) the controller marks it as
+// PlayListItem would have.
 //
-// Every action catches MediaGraphError where it starts, shows its message through
-// Dialogs and abandons the rest of that action; state already changed stays changed.
-#include <QList>
+// Every action catches MediaGraphError where it starts, asks for its message
+// (messageWanted) and abandons the rest of that action; state already changed stays
+// changed. An open that fails later is reported the same way.
+#include "playback/EntryPicker.h"
+#include "playback/GaplessPlan.h"
+
 #include <QHash>
 #include <QObject>
 #include <QString>
+#include <QStringList>
 #include <QTimer>
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 
-class Dialogs;
 class MediaGraph;
 class MediaGraphError;
-struct DvdRenderStatus;
-class PlaylistModel;
-class QWidget;
+class PlayOrder;
+class TitleSource;
 
 // Texts of the language table the controller shows (lines 14, 15, 16) and the open
 // dialog's filter (language line 6 + "|" + extension line 1).
@@ -50,36 +56,29 @@ public:
     enum class Status { Stopped, Playing, Paused };
 
     // StepMode values.
-    static constexpr int StepNext = 0;
-    static constexpr int StepPrevious = -1;
-    static constexpr int StepRequested = 1;
+    static constexpr int StepNext = entry_picker::StepNext;
+    static constexpr int StepPrevious = entry_picker::StepPrevious;
+    static constexpr int StepRequested = entry_picker::StepRequested;
 
     // What the engine answers when it holds no DVD graph builder.
     static constexpr std::uint32_t DvdRenderFail = 0x8004027Au;
-    // A list entry that is no regular file (access denied, as the engine says for
-    // a file it cannot open).
-    static constexpr std::uint32_t NotRegularFile = 0x80070005;
-    // The file system did not answer for the file within ProbeTimeoutMs (the engine's
-    // time-out code).
-    static constexpr std::uint32_t NoAnswer = 0x800705B4;
-    static constexpr int ProbeTimeoutMs = 10000;
 
-    PlaybackController(MediaGraph &graph, PlaylistModel &playlist, Dialogs &dialogs,
-                       QObject *parent = nullptr);
+    // titles may be null: every entry then shows its file name.
+    PlaybackController(MediaGraph &graph, PlayOrder &playlist, TitleSource *titles, QObject *parent = nullptr);
 
     // The language tables load after the controller exists; re-announces the status text.
     void setTexts(const ControllerTexts &texts);
     const ControllerTexts &texts() const { return texts_; }
-    void setDialogParent(QWidget *parent) { dialogParent_ = parent; }
     // Tells whether the video window is shown; a video file may only follow another
-    // without a gap while it is (it would otherwise have to appear).
+    // without a gap while it is (it would otherwise have to appear). Call
+    // videoWindowVisibilityChanged() when it changes.
     void setVideoWindowShown(std::function<bool()> shown) { videoWindowShown_ = std::move(shown); }
 
     // State.
     int CurrentIndex() const { return currentIndex_; }
     QString CurrentFile() const { return currentFile_; }
     int StepMode() const { return stepMode_; }
-    void setStepMode(int mode) { stepMode_ = mode; }
+    void setStepMode(int mode);
     int RequestedIndex() const { return requestedIndex_; }
     void setRequestedIndex(int index) { requestedIndex_ = index; }
     bool ShowElapsed() const { return showElapsed_; }
@@ -90,6 +89,8 @@ public:
     QString title() const { return title_; }
     QString timeText() const { return timeText_; }
     bool dvdButtonsVisible() const { return dvdButtonsVisible_; }
+    // An open has been asked of the graph and not answered yet.
+    bool isOpening() const { return opening_.has_value(); }
 
     // Operations.
     void PlayListItem();
@@ -108,6 +109,10 @@ public:
     void addFiles();
     // The playlist's play item and double click, with its focused row.
     void playRequested(int focusedRow);
+
+    // What the next entry depends on changed.
+    void playlistChanged();
+    void videoWindowVisibilityChanged();
 
     // One seek-bar tick: reads position and duration, updates the time label and
     // the seek bar, and starts the next entry when this one has ended. Ticks every
@@ -130,28 +135,36 @@ Q_SIGNALS:
     void showVideoWindowRequested();
     void dvdButtonsVisibleChanged(bool visible);
     void showElapsedChanged(bool elapsed);
+    // A message box for the user (caption empty: the program's own). Connected directly,
+    // the box may run a nested event loop: the controller starts nothing meanwhile.
+    void messageWanted(const QString &text, const QString &caption);
+    // Files to open, chosen by the user with the open dialog and `filter`; none when
+    // cancelled. Connect directly: the answer is read when the emission returns.
+    void filesWanted(const QString &filter, QStringList &chosen);
 
 private:
-    template <typename F>
-    void runAction(F &&action);
+    void runAction(const std::function<void()> &action);
     void reportError(const MediaGraphError &error);
     // The engine's failure to open path, said with the file's name and our own words.
     MediaGraphError openFailure(const QString &path, const MediaGraphError &error) const;
+    QStringList chooseFiles();
 
     void doPlay();
     void doPlayListItem();
     void doOpenAndPlay();
-    void doPlayDvd(const QString &path);
+    void doPlayDvd(const QString &path, bool showButtons);
     void openEntry(const QString &path);
-    void handleDvdRenderResult(std::uint32_t result, const DvdRenderStatus &status);
+    void handleDvdRenderResult(std::uint32_t result);
     void entryEnded();
+    void onRenderDone();
+    void onRenderFailed();
+    void onDvdRendered(quint32 result);
     void onEndOfStream();
     void onAsyncError(const QString &message);
-    void onNextWanted();
+    void onNextTaken(const QString &path);
     void onQueuedStarted();
-    // The row the "next" rule picks after `from`; -1 with an empty list.
-    int nextPick(int from) const;
-    bool canFollowWithoutGap(const QString &previous, const QString &path) const;
+    void onTitleKnown(const QString &path);
+    void planNext();
     void markEntry(int index, const QString &path);
 
     void setStatus(Status status);
@@ -161,9 +174,8 @@ private:
     void updateTicker();
 
     MediaGraph &graph_;
-    PlaylistModel &playlist_;
-    Dialogs &dialogs_;
-    QWidget *dialogParent_ = nullptr;
+    PlayOrder &playlist_;
+    TitleSource *titles_;
     ControllerTexts texts_;
 
     int currentIndex_ = -1;
@@ -174,6 +186,7 @@ private:
 
     Status status_ = Status::Stopped;
     QString title_;
+    QString titlePending_; // an .MP3 whose tag is being read for the title line
     QString timeText_ = QStringLiteral("0:00:00");
     bool dvdButtonsVisible_ = false;
     bool heldAtStart_ = false; // stopped by stop(), the entry still loaded
@@ -181,6 +194,17 @@ private:
     std::uint32_t lastDuration_ = 0;
     int seekMax_ = -1;
     int seekPos_ = -1;
+
+    // The open the graph has not answered yet.
+    struct Opening {
+        quint64 serial = 0;
+        QString path;
+        bool dvd = false;
+        bool showDvdButtons = false;
+    };
+    std::optional<Opening> opening_;
+    quint64 openSerial_ = 0;
+    quint64 failedSerial_ = 0; // the last open that failed
 
     // Actions in progress: a modal dialog runs a nested event loop, and ticks or
     // graph signals arriving meanwhile must not start another action inside it.
@@ -190,10 +214,5 @@ private:
     QTimer ticker_;
     bool tickingWanted_ = false;
     std::function<bool()> videoWindowShown_;
-    // The entries handed to the graph to follow the current one, in order.
-    struct Queued {
-        int index = -1;
-        QString path;
-    };
-    QList<Queued> queued_;
+    GaplessPlan plan_;
 };

@@ -177,6 +177,16 @@ void TForm3::hideEvent(QHideEvent *event)
 {
     ToolWindow::hideEvent(event);
     updateScreenSaver();
+    // A video entry may follow another without a gap only while this window is shown.
+    if (controller_)
+        controller_->videoWindowVisibilityChanged();
+}
+
+void TForm3::showEvent(QShowEvent *event)
+{
+    ToolWindow::showEvent(event);
+    if (controller_)
+        controller_->videoWindowVisibilityChanged();
 }
 
 void TForm3::writeSettings(IniFile &ini) const

@@ -1,6 +1,7 @@
 // The audio tap on a real graph: blocks come at the visual interval while sound plays,
 // carry the format of the sound, show what is heard now (not what the decoder has
 // already produced), and stop while paused and after the end.
+#include "support/RenderWait.h"
 #include "PlaybackTestUtil.h"
 #include "fixtures/media/MediaMaker.h"
 #include "playback/AudioTap.h"
@@ -81,7 +82,7 @@ void TestAudioTap::blocksFollowTheSoundBeingHeard()
         blocks.push_back(b);
     });
 
-    graph.renderFile(twoTones_);
+    render_wait::renderFile(graph, twoTones_);
     QTest::qWait(200);
     QCOMPARE(blocks.size(), std::size_t(0)); // loaded but not playing
 
@@ -138,7 +139,7 @@ void TestAudioTap::disabledTapEmitsNothing()
     GstMediaGraph graph;
     AudioTap *tap = graph.audioTap();
     QSignalSpy blocks(tap, &AudioTap::visualData);
-    graph.renderFile(twoTones_);
+    render_wait::renderFile(graph, twoTones_);
     graph.run();
     QTest::qWait(300);
     QCOMPARE(blocks.count(), 0); // off by default
@@ -160,7 +161,7 @@ void TestAudioTap::heldTapAsksForNothingAndKeepsItsStore()
     tap->setVisualEnabled(true);
     tap->setVisualInterval(25);
     tap->setVisualHeld(true);
-    graph.renderFile(twoTones_);
+    render_wait::renderFile(graph, twoTones_);
     graph.run();
     QTest::qWait(400);
     QCOMPARE(blocks.count(), 0); // held while playing: nothing emitted

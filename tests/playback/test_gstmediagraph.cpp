@@ -2,6 +2,7 @@
 // to its end into a PulseAudio null sink, bad files fail with their codes and leave the
 // graph usable, the sound that comes out is the sound that went in, and the transport
 // (pause, seek, position, duration, end) behaves as the controller relies on.
+#include "support/RenderWait.h"
 #include "PlaybackTestUtil.h"
 #include "fixtures/media/MediaMaker.h"
 #include "playback/GstMediaGraph.h"
@@ -76,7 +77,7 @@ void TestGstMediaGraph::everyExtensionPlaysToItsEnd()
     QFETCH(QString, extension);
     GstMediaGraph &graph = *graph_;
     graph.setMode(GraphMode::Normal);
-    graph.renderFile(media(QStringLiteral("sample") + extension));
+    render_wait::renderFile(graph, media(QStringLiteral("sample") + extension));
     QVERIFY(graph.hasMedia());
     QCOMPARE(graph.positionMs(), 0u); // also for files whose clock starts late (.mpg)
     // Raw ADTS knows its length only once some frames went by: 0 means unknown.
@@ -142,7 +143,7 @@ void TestGstMediaGraph::badInputFailsWithItsCodeAndGraphStaysUsable()
     QElapsedTimer clock;
     clock.start();
     try {
-        graph.renderFile(path);
+        render_wait::renderFile(graph, path);
         QFAIL("renderFile accepted bad input");
     } catch (const MediaGraphError &error) {
         QVERIFY2(error.code() == code, qPrintable(error.message()));
@@ -156,7 +157,7 @@ void TestGstMediaGraph::badInputFailsWithItsCodeAndGraphStaysUsable()
     graph.run(); // nothing loaded: nothing happens, nothing throws
 
     // The failure was reported once, by the exception; the next file plays.
-    graph.renderFile(media(QStringLiteral("good.wav")));
+    render_wait::renderFile(graph, media(QStringLiteral("good.wav")));
     QVERIFY(runToEnd(graph, 5000));
     QCOMPARE(asyncErrors.count(), 0);
 }
@@ -179,7 +180,7 @@ void TestGstMediaGraph::soundComesOutUnchangedAndScaledByVolume()
         QVERIFY(recorder.start(sink.name()));
         graph.setVolume(level);
         QCOMPARE(graph.volume(), level);
-        graph.renderFile(tone);
+        render_wait::renderFile(graph, tone);
         QSignalSpy ended(&graph, &MediaGraph::endOfStream);
         graph.run();
         // The graph scales the sound itself: the PulseAudio stream volume, which the
@@ -226,7 +227,7 @@ void TestGstMediaGraph::pauseSeekPositionAndDuration()
     const QString tone = media(QStringLiteral("three.wav"));
     QVERIFY(media_maker::writeToneWav(tone, 440, 3000));
     GstMediaGraph &graph = *graph_;
-    graph.renderFile(tone);
+    render_wait::renderFile(graph, tone);
     QVERIFY(!graph.isRunning());
     QVERIFY(std::abs(int(graph.durationMs()) - 3000) <= 20);
 
@@ -278,11 +279,11 @@ void TestGstMediaGraph::endOfDroppedMediaIsNotReported()
     GstMediaGraph &graph = *graph_;
     QSignalSpy ended(&graph, &MediaGraph::endOfStream);
 
-    graph.renderFile(shortTone);
+    render_wait::renderFile(graph, shortTone);
     graph.run();
     // The short file ends while the GUI thread is busy: its end is posted, not handled.
     std::this_thread::sleep_for(std::chrono::milliseconds(700));
-    graph.renderFile(longTone);
+    render_wait::renderFile(graph, longTone);
     graph.run();
     QTest::qWait(400);
     QCOMPARE(ended.count(), 0);
@@ -299,7 +300,7 @@ void TestGstMediaGraph::activeAndResetDropTheMedia()
     QCOMPARE(graph.mode(), GraphMode::Dvd);
     graph.setMode(GraphMode::Normal);
 
-    graph.renderFile(media(QStringLiteral("sample.mkv")));
+    render_wait::renderFile(graph, media(QStringLiteral("sample.mkv")));
     graph.run();
     QTest::qWait(200);
     graph.resetGraph();
@@ -315,7 +316,7 @@ void TestGstMediaGraph::activeAndResetDropTheMedia()
     // Rendering activates again, and the volume set meanwhile holds.
     graph.setVolume(20000);
     QCOMPARE(graph.volume(), 10000);
-    graph.renderFile(media(QStringLiteral("good.wav")));
+    render_wait::renderFile(graph, media(QStringLiteral("good.wav")));
     QVERIFY(graph.active());
     QVERIFY(runToEnd(graph, 5000));
 }
@@ -329,7 +330,7 @@ void TestGstMediaGraph::cdTrackOfAnImagePlays()
                                         "  TRACK 02 AUDIO\n    INDEX 01 00:02:00\n"));
     GstMediaGraph &graph = *graph_;
     graph.setMode(GraphMode::Normal);
-    graph.renderFile(cue + QStringLiteral("/Track02.cda"));
+    render_wait::renderFile(graph, cue + QStringLiteral("/Track02.cda"));
     QVERIFY(graph.hasMedia());
     QVERIFY(runToEnd(graph, 8000));
     QVERIFY2(std::abs(int(graph.durationMs()) - 1506) <= 40, qPrintable(QString::number(graph.durationMs())));

@@ -1,5 +1,6 @@
 // With no sound server to reach, loading fails synchronously with the audio-device
 // code (not a hang, not a later asynchronous error), and the graph can try again.
+#include "support/RenderWait.h"
 #include "fixtures/media/MediaMaker.h"
 #include "playback/GstMediaGraph.h"
 
@@ -35,7 +36,7 @@ void TestGstMediaGraphNoSound::unreachableServerIsAnAudioDeviceError()
     GstMediaGraph graph;
     for (int attempt = 0; attempt < 2; ++attempt) {
         try {
-            graph.renderFile(tone);
+            render_wait::renderFile(graph, tone);
             QFAIL("played without a sound server");
         } catch (const MediaGraphError &error) {
             QCOMPARE(QString::number(error.code(), 16), QString::number(GstMediaGraph::ErrAudioDevice, 16));

@@ -34,6 +34,8 @@ void FakeMediaGraph::setActive(bool active)
         rendered_.clear();
         started_ = int(queued_.size()); // dropped media drops what was queued
         position_ = duration_ = 0;
+        prepared_.clear();
+        heldAnswer_ = nullptr;
     }
 }
 
@@ -46,6 +48,8 @@ void FakeMediaGraph::resetGraph()
     rendered_.clear();
     started_ = int(queued_.size()); // dropped media drops what was queued
     position_ = duration_ = 0;
+    prepared_.clear();
+    heldAnswer_ = nullptr;
 }
 
 void FakeMediaGraph::renderFile(const QString &path)
@@ -53,13 +57,39 @@ void FakeMediaGraph::renderFile(const QString &path)
     record(QStringLiteral("renderFile(%1)").arg(path));
     dvdLoaded_ = false;
     maybeFail(QStringLiteral("renderFile"));
-    const auto broken = renderFailures_.constFind(path);
-    if (broken != renderFailures_.constEnd())
-        throw broken.value();
-    rendered_ = path;
+    prepared_.clear();
     started_ = int(queued_.size());
-    position_ = 0;
-    duration_ = durations_.value(path, defaultDurationMs);
+    const auto broken = renderFailures_.constFind(path);
+    if (broken != renderFailures_.constEnd()) {
+        const MediaGraphError error = broken.value();
+        answer([this, error] {
+            lastError_ = error;
+            Q_EMIT renderFailed();
+        });
+        return;
+    }
+    answer([this, path] {
+        rendered_ = path;
+        position_ = 0;
+        duration_ = durations_.value(path, defaultDurationMs);
+        Q_EMIT renderDone();
+    });
+}
+
+void FakeMediaGraph::answer(std::function<void()> fn)
+{
+    if (holdAnswers) {
+        heldAnswer_ = std::move(fn);
+        return;
+    }
+    heldAnswer_ = nullptr;
+    fn();
+}
+
+void FakeMediaGraph::answerRender()
+{
+    if (std::function<void()> fn = std::exchange(heldAnswer_, nullptr))
+        fn();
 }
 
 void FakeMediaGraph::run()
@@ -125,17 +155,19 @@ void FakeMediaGraph::clearFailures()
     renderFailures_.clear();
 }
 
-void FakeMediaGraph::queueNext(const QString &path)
+void FakeMediaGraph::prepareNext(const QString &path)
 {
-    if (answering_)
-        queued_.append(path);
+    prepared_ = path;
 }
 
-void FakeMediaGraph::emitNextWanted()
+bool FakeMediaGraph::takeNext()
 {
-    answering_ = true;
-    Q_EMIT nextWanted();
-    answering_ = false;
+    if (prepared_.isEmpty())
+        return false;
+    const QString path = std::exchange(prepared_, QString());
+    queued_.append(path);
+    Q_EMIT nextTaken(path);
+    return true;
 }
 
 void FakeMediaGraph::startQueued()
@@ -148,19 +180,28 @@ void FakeMediaGraph::startQueued()
     Q_EMIT queuedStarted();
 }
 
-std::uint32_t FakeMediaGraph::renderDvdVideoVolume(const QString &ifoPath, DvdRenderStatus &status)
+void FakeMediaGraph::renderDvd(const QString &ifoPath)
 {
-    if (!dvdResult && !dvdFailure)
-        return MediaGraph::renderDvdVideoVolume(ifoPath, status);
-    record(QStringLiteral("renderDvdVideoVolume(%1)").arg(ifoPath));
+    heldAnswer_ = nullptr;
+    if (!dvdResult && !dvdFailure) {
+        answer([this] { Q_EMIT dvdRendered(DvdRenderFail); });
+        return;
+    }
+    record(QStringLiteral("renderDvd(%1)").arg(ifoPath));
     if (dvdFailure) {
         const MediaGraphError error = *dvdFailure;
         dvdFailure.reset();
-        throw error;
+        answer([this, error] {
+            lastError_ = error;
+            Q_EMIT renderFailed();
+        });
+        return;
     }
-    status = dvdStatus;
-    dvdLoaded_ = *dvdResult == 0;
-    return *dvdResult;
+    const std::uint32_t result = *dvdResult;
+    answer([this, result] {
+        dvdLoaded_ = result == 0;
+        Q_EMIT dvdRendered(result);
+    });
 }
 
 DvdControl *FakeMediaGraph::dvdControl()

@@ -4,12 +4,15 @@
 //
 // Calls read like "setMode(Normal)", "setActive(true)", "resetGraph", "renderFile(/x.mp3)",
 // "run", "pause", "stop", "setVolume(5000)", "seekMs(1234)". A call that throws is
-// still recorded: it is what the caller attempted.
+// still recorded: it is what the caller attempted. Renders are answered during the
+// call (renderDone / renderFailed / dvdRendered), unless holdAnswers is set: then
+// answerRender() gives the answer later, as a real engine does.
 #include "playback/MediaGraph.h"
 
 #include <QHash>
 #include <QStringList>
 
+#include <functional>
 #include <optional>
 
 class FakeMediaGraph : public MediaGraph {
@@ -24,6 +27,7 @@ public:
     bool active() const override { return active_; }
     void resetGraph() override;
     void renderFile(const QString &path) override;
+    MediaGraphError lastRenderError() const override { return lastError_; }
     void run() override;
     void pause() override;
     void stop() override;
@@ -33,11 +37,12 @@ public:
     std::uint32_t positionMs() const override { return position_; }
     std::uint32_t durationMs() const override { return duration_; }
     void seekMs(std::uint32_t positionMs) override;
-    void queueNext(const QString &path) override;
+    void prepareNext(const QString &path) override;
     bool hasVideo() const override { return hasVideo_; }
-    // Recorded as "renderDvdVideoVolume(<path>)" once dvdResult is set; without it the
-    // engine answers as one without a DVD builder and nothing is recorded.
-    std::uint32_t renderDvdVideoVolume(const QString &ifoPath, DvdRenderStatus &status) override;
+    // Recorded as "renderDvd(<path>)" once dvdResult or dvdFailure is set; without them
+    // the engine answers as one without a DVD builder and nothing is recorded.
+    void renderDvd(const QString &ifoPath) override;
+    DvdRenderStatus lastDvdStatus() const override { return dvdStatus; }
     // Present after a DVD render that returned 0, until the media is dropped. Its
     // commands are recorded as "dvd:PlayNextChapter", "dvd:PlayForwards(8)",
     // "dvd:SelectAtPosition(10,20)", "dvd:SetOption(1,true)".
@@ -47,7 +52,12 @@ public:
 
     std::optional<std::uint32_t> dvdResult;
     DvdRenderStatus dvdStatus;
-    std::optional<MediaGraphError> dvdFailure; // raised by the next DVD render
+    std::optional<MediaGraphError> dvdFailure; // the answer of the next DVD render
+
+    // Answers of renders wait for answerRender() while set.
+    bool holdAnswers = false;
+    // Gives the held answer of the newest render (earlier ones were superseded).
+    void answerRender();
 
     // What happened.
     const QStringList &calls() const { return calls_; }
@@ -75,10 +85,11 @@ public:
     void clearFailures();
 
     void setHasVideo(bool video) { hasVideo_ = video; }
-    // Gapless hand-over: asks for the next file as the engine does near the end; the
-    // paths queued in answer, in order, are queuedPaths(). startQueued() makes the
-    // first of them the media playing.
-    void emitNextWanted();
+    // Gapless hand-over: the file prepared to follow now (empty: none). takeNext()
+    // hands it over as the engine does near the end; the paths handed, in order, are
+    // queuedPaths(). startQueued() makes the first not yet started the media playing.
+    const QString &preparedNext() const { return prepared_; }
+    bool takeNext();
     const QStringList &queuedPaths() const { return queued_; }
     void startQueued();
 
@@ -129,7 +140,11 @@ private:
     std::uint32_t duration_ = 0;
     QString rendered_;
     bool hasVideo_ = false;
-    bool answering_ = false;
+    QString prepared_;
+    MediaGraphError lastError_{0, QString()};
+    // The held answer: a failure, a DVD result, or plain done.
+    std::function<void()> heldAnswer_;
+    void answer(std::function<void()> fn);
     QStringList queued_;  // every path queued so far
     int started_ = 0;     // how many of them have started
     QHash<QString, std::uint32_t> durations_;

@@ -3,6 +3,7 @@
 // first-play program, a pointer move and release over a menu button starting the
 // title, chapters moving the time, time-code events reaching the label, and a menu
 // without buttons that neither hangs nor crashes.
+#include "support/RenderWait.h"
 #include "playback/GstMediaGraph.h"
 #include "support/MediaClips.h"
 #include "video/VideoSurface.h"
@@ -97,13 +98,13 @@ void DvdPlaybackTest::renderResults()
     graph.setMode(dvdMode ? GraphMode::Dvd : GraphMode::Normal);
     graph.setActive(true);
     DvdRenderStatus status;
-    QCOMPARE(graph.renderDvdVideoVolume(dir_.filePath(path), status), result);
+    QCOMPARE(render_wait::renderDvd(graph, dir_.filePath(path), status), result);
     QCOMPARE(status.volumeInvalid, invalid);
     QCOMPARE(graph.dvdControl() != nullptr, result == 0);
     if (!GstMediaGraph::firstOpticalDrive().isEmpty())
         return;
     // No drive on this machine: the empty path finds no volume.
-    QCOMPARE(graph.renderDvdVideoVolume(QString(), status), dvdMode ? 1u : 0x8004027Au);
+    QCOMPARE(render_wait::renderDvd(graph, QString(), status), dvdMode ? 1u : 0x8004027Au);
     QCOMPARE(status.volumeUnknown, dvdMode);
 }
 
@@ -113,7 +114,7 @@ void DvdPlaybackTest::menuTitleAndChapters()
     graph.setMode(GraphMode::Dvd);
     graph.setActive(true);
     DvdRenderStatus status;
-    QCOMPARE(graph.renderDvdVideoVolume(ifo_, status), 0u);
+    QCOMPARE(render_wait::renderDvd(graph, ifo_, status), 0u);
     graph.run();
     DvdControl *dvd = graph.dvdControl();
     QVERIFY(dvd);
@@ -175,7 +176,7 @@ void DvdPlaybackTest::menuWithoutButtonsDoesNotHang()
     graph.setMode(GraphMode::Dvd);
     graph.setActive(true);
     DvdRenderStatus status;
-    QCOMPARE(graph.renderDvdVideoVolume(plainIfo_, status), 0u);
+    QCOMPARE(render_wait::renderDvd(graph, plainIfo_, status), 0u);
     graph.run();
     VideoSurface surface(graph, nullptr);
     surface.resize(400, 300);
@@ -199,7 +200,7 @@ void DvdPlaybackTest::colourChangesThePaintedPicture()
     QVERIFY(makeStillColourClip(clip));
     GstMediaGraph graph;
     graph.setActive(true);
-    graph.renderFile(clip);
+    render_wait::renderFile(graph, clip);
     graph.run();
     VideoSurface surface(graph, nullptr);
     surface.resize(320, 240);

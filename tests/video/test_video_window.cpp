@@ -88,8 +88,8 @@ void VideoWindowTest::dvdButtonsFollowWhatIsOpen()
     rig.ctl().playRequested(0);
     QCOMPARE(rig.shownButtons().size(), 8);
     QVERIFY(rig.dialogs.messages.isEmpty());
-    QCOMPARE(rig.graph.calls().mid(rig.graph.calls().lastIndexOf("renderDvdVideoVolume(" + kDvd + ")")),
-             (QStringList{"renderDvdVideoVolume(" + kDvd + ")", "run", "dvd:SetOption(0,false)",
+    QCOMPARE(rig.graph.calls().mid(rig.graph.calls().lastIndexOf("renderDvd(" + kDvd + ")")),
+             (QStringList{"renderDvd(" + kDvd + ")", "run", "dvd:SetOption(0,false)",
                           "dvd:SetOption(1,true)"}));
     rig.ctl().next();
     QCOMPARE(rig.shownButtons(), QStringList{"SpeedButton1"});

@@ -2,6 +2,7 @@
 // read back with GetImage: letterbox bars, scaling both ways, resizing, no frame, a
 // hidden surface, and the whole way from a playing file through the real media graph
 // and the colour balance into the video window's native window.
+#include "support/RenderWait.h"
 #include "playback/GstMediaGraph.h"
 #include "support/MediaClips.h"
 #include "video/VideoSurface.h"
@@ -187,7 +188,7 @@ void X11VideoOutputTest::playingFileReachesTheWindow()
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
     QVERIFY(surface->drawsThroughX());
-    graph.renderFile(clip);
+    render_wait::renderFile(graph, clip);
     graph.run();
     // 320 x 240 in 480 x 240: a 320 wide picture with 80 pixel bars either side.
     QTRY_VERIFY_WITH_TIMEOUT(near(pixelAt(probe_, surface->winId(), 240, 120), QColor(0x80, 0x60, 0x40), 12), 10000);

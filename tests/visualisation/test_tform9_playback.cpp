@@ -1,6 +1,7 @@
 // The visualisation window on the real media graph, playing a tone into the PulseAudio
 // null sink: blocks of the tone's format and period reach it every 25 ms while it plays,
 // none while paused, and the picture shows the tone as a green line.
+#include "support/RenderWait.h"
 #include "VisTestSupport.h"
 #include "fixtures/media/MediaMaker.h"
 #include "playback/GstMediaGraph.h"
@@ -93,7 +94,7 @@ void TestTForm9Playback::toneReachesThePicture()
         blocks.push_back(b);
     });
 
-    graph.renderFile(tone_);
+    render_wait::renderFile(graph, tone_);
     QTest::qWait(200);
     QCOMPARE(blocks.size(), std::size_t(0)); // loaded, not playing
     QVERIFY(allBlack(form->picture()));

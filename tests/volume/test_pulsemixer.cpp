@@ -1,6 +1,7 @@
 // The mixer against the test script's PulseAudio server: the default output's volume,
 // the left/right levels of this program's own streams (also of streams opened later),
 // and one failure message per run of failures when there is no server.
+#include "support/RenderWait.h"
 #include "fixtures/media/MediaMaker.h"
 #include "playback/GstMediaGraph.h"
 #include "playback/PlaybackTestUtil.h"
@@ -85,7 +86,7 @@ void TestPulseMixer::waveVolumeSetsOurStreamsAndLaterOnes()
     QSignalSpy failures(&mixer, &Mixer::failed);
     {
         GstMediaGraph graph;
-        graph.renderFile(tone);
+        render_wait::renderFile(graph, tone);
         graph.run();
         QTRY_COMPARE_WITH_TIMEOUT(sink.streamVolumes().size(), 1, 5000);
         mixer.SetWaveVolume(65535, 0); // left full, right silent
@@ -96,7 +97,7 @@ void TestPulseMixer::waveVolumeSetsOurStreamsAndLaterOnes()
     QTRY_COMPARE_WITH_TIMEOUT(sink.streamVolumes().size(), 0, 5000);
     // The next file's stream gets the levels without being asked.
     GstMediaGraph next;
-    next.renderFile(tone);
+    render_wait::renderFile(next, tone);
     next.run();
     QTRY_COMPARE_WITH_TIMEOUT(percentages(sink.streamVolumes().value(0)), (QList<int>{46, 46}), 5000);
     QCOMPARE(failures.size(), 0);

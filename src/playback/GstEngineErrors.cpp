@@ -1,5 +1,5 @@
 // How GStreamer's errors become the graph's error codes (the table is in the header).
-#include "playback/GstMediaGraph.h"
+#include "playback/GstEngine.h"
 
 #include <gst/gst.h>
 
@@ -29,7 +29,7 @@ bool isDecodeBin(GstObject *object)
 
 } // namespace
 
-std::uint32_t GstMediaGraph::mapError(std::uint32_t domainQuark, int code, ErrorOrigin origin, bool missingPlugin)
+std::uint32_t GstEngine::mapError(std::uint32_t domainQuark, int code, ErrorOrigin origin, bool missingPlugin)
 {
     if (origin == ErrorOrigin::AudioOutput)
         return ErrAudioDevice;
@@ -79,7 +79,7 @@ std::uint32_t GstMediaGraph::mapError(std::uint32_t domainQuark, int code, Error
     return ErrPlaybackFailed;
 }
 
-GstMediaGraph::CapturedError GstMediaGraph::capture(GstMessage *message) const
+GstEngine::CapturedError GstEngine::capture(GstMessage *message) const
 {
     CapturedError captured;
     GError *error = nullptr;
@@ -91,9 +91,9 @@ GstMediaGraph::CapturedError GstMediaGraph::capture(GstMessage *message) const
         captured.text = QString::fromUtf8(error->message);
     }
     GstObject *source = GST_MESSAGE_SRC(message);
-    if (isWithin(source, audioOut_))
+    if (isWithin(source, parts_.audioOut))
         captured.origin = ErrorOrigin::AudioOutput;
-    else if (isWithin(source, videoSink_))
+    else if (isWithin(source, parts_.videoSink))
         captured.origin = ErrorOrigin::VideoOutput;
     else if (isDecodeBin(source))
         captured.origin = ErrorOrigin::DecodeBin;
@@ -102,7 +102,7 @@ GstMediaGraph::CapturedError GstMediaGraph::capture(GstMessage *message) const
     return captured;
 }
 
-MediaGraphError GstMediaGraph::errorFrom(const LoadWatch &watch) const
+MediaGraphError GstEngine::errorFrom(const LoadWatch &watch) const
 {
     // The first error that says what went wrong; follow-up errors are usually the
     // generic "internal data stream error".
