@@ -213,7 +213,14 @@ bool MonitorRecording::start(const QString &sinkName)
                  {QStringLiteral("-d"), sinkName + QStringLiteral(".monitor"), QStringLiteral("--raw"),
                   QStringLiteral("--format=s16le"), QStringLiteral("--rate=44100"), QStringLiteral("--channels=2"),
                   QStringLiteral("--latency-msec=20")});
-    return parec_.waitForStarted(10000);
+    if (!parec_.waitForStarted(10000))
+        return false;
+    // The monitor sends silence while nothing plays: once some came, it records.
+    QElapsedTimer waited;
+    waited.start();
+    while (parec_.bytesAvailable() == 0 && parec_.state() == QProcess::Running && waited.elapsed() < 10000)
+        parec_.waitForReadyRead(100);
+    return parec_.bytesAvailable() > 0;
 }
 
 std::vector<std::int16_t> MonitorRecording::samples()

@@ -81,6 +81,7 @@ private:
 class MonitorRecording {
 public:
     ~MonitorRecording();
+    // Returns once the recording runs (the first samples came).
     bool start(const QString &sinkName);
     // Everything recorded so far, interleaved.
     std::vector<std::int16_t> samples();
