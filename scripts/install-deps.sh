@@ -3,7 +3,9 @@
 # Quiet and quick when everything is already there.
 #   install-deps.sh          what the build, the player and the tests need
 #   install-deps.sh --bench  also the peers the benchmarks compare with (PipeWire's
-#                            PulseAudio server; it leaves PulseAudio installed)
+#                            PulseAudio server; it leaves PulseAudio installed) and
+#                            fusepy for the slow file system of bench/responsiveness,
+#                            numpy for the analysis of recordings
 set -e
 
 PACKAGES="
@@ -32,7 +34,7 @@ php-cli php-sqlite3
 "
 
 if [ "${1:-}" = --bench ]; then
-    PACKAGES="$PACKAGES pipewire pipewire-pulse wireplumber dbus gstreamer1.0-x"
+    PACKAGES="$PACKAGES pipewire pipewire-pulse wireplumber dbus gstreamer1.0-x python3-fusepy fuse3 python3-numpy"
 fi
 
 missing=""
