@@ -88,10 +88,8 @@ public:
     // The code for a GStreamer error (domain quark and code of its GError).
     static std::uint32_t mapError(std::uint32_t domainQuark, int code, ErrorOrigin origin, bool missingPlugin);
 
-    // gst_init once per process; a caller while another thread runs it waits. The
-    // constructor calls it unless the program's start worker does (GstInit.h). Also
-    // hands AIFF to libav's demuxer where installed (aiffparse 1.22 can hang loading
-    // inside decodebin) and MP3 to mpg123 (it loads at once; libav takes 0.1 s).
+    // gst_start::ensureInitialised (platform/GstInit.h). The constructor calls it unless
+    // the program's start worker does.
     static void ensureInitialised();
 
     explicit GstMediaGraph(QObject *parent = nullptr);
@@ -138,7 +136,7 @@ public:
     // The disc folder (the one holding VIDEO_TS) of an .IFO path; empty when the path
     // does not lie in a VIDEO_TS folder of a DVD-Video volume.
     static QString dvdFolderOf(const QString &ifoPath);
-    // The first optical drive's device; empty when there is none.
+    // optical_drive::first (platform/OpticalDrive.h).
     static QString firstOpticalDrive();
 
     int prerollTimeoutMs() const { return prerollTimeoutMs_; }

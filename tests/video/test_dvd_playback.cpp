@@ -3,6 +3,7 @@
 // first-play program, a pointer move and release over a menu button starting the
 // title, chapters moving the time, time-code events reaching the label, and a menu
 // without buttons that neither hangs nor crashes.
+#include "platform/OpticalDrive.h"
 #include "playback/GstMediaGraph.h"
 #include "support/MediaClips.h"
 #include "video/VideoSurface.h"
@@ -100,7 +101,7 @@ void DvdPlaybackTest::renderResults()
     QCOMPARE(graph.renderDvdVideoVolume(dir_.filePath(path), status), result);
     QCOMPARE(status.volumeInvalid, invalid);
     QCOMPARE(graph.dvdControl() != nullptr, result == 0);
-    if (!GstMediaGraph::firstOpticalDrive().isEmpty())
+    if (!optical_drive::first().isEmpty())
         return;
     // No drive on this machine: the empty path finds no volume.
     QCOMPARE(graph.renderDvdVideoVolume(QString(), status), dvdMode ? 1u : 0x8004027Au);
