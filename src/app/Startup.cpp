@@ -4,7 +4,7 @@
 #include "common/TextCodec.h"
 #include "converter/TForm7.h"
 #include "online/TForm2.h"
-#include "playback/GstInit.h"
+#include "platform/GstInit.h"
 #include "playback/MediaGraph.h"
 #include "playback/PlaybackController.h"
 #include "playback/TitleSource.h"

@@ -12,7 +12,7 @@
 #include "system/LogindSession.h"
 #include "system/X11DisplayControl.h"
 #include "online/DesktopOpener.h"
-#include "playback/GstInit.h"
+#include "platform/GstInit.h"
 #include "playback/GstMediaGraph.h"
 #include "ui/Dialogs.h"
 

@@ -40,5 +40,5 @@ std::unique_ptr<DecodeStream> openDecodeStream(DecoderKind kind, const QString &
 std::unique_ptr<DecodeStream> openFileDecodeStream(DecoderKind kind, const QString &path, QString *error);
 // GStreamer's decoders, for what libav cannot decode (MIDI).
 std::unique_ptr<DecodeStream> openGstDecodeStream(const QString &path, QString *error);
-// Audio-CD tracks, named <source>/TrackNN.cda (CdTracks.h).
+// Audio-CD tracks, named <source>/TrackNN.cda (platform/CdTracks.h).
 std::unique_ptr<DecodeStream> openCdTrackStream(const QString &path, QString *error);

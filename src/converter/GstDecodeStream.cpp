@@ -5,7 +5,7 @@
 #include "converter/DecodeStream.h"
 
 #include "common/TextCodec.h"
-#include "playback/GstMediaGraph.h"
+#include "platform/GstInit.h"
 
 #include <gst/app/gstappsink.h>
 #include <gst/gst.h>
@@ -34,7 +34,7 @@ public:
 
     bool open(const QString &path, QString *error)
     {
-        GstMediaGraph::ensureInitialised();
+        gst_start::ensureInitialised();
         gchar *uri = gst_filename_to_uri(text_codec::encodeFileName(path).constData(), nullptr);
         if (!uri)
             return fail(error, QStringLiteral("invalid file name"));

@@ -1,8 +1,8 @@
 #include "converter/TForm7.h"
 
 #include "common/PathRules.h"
-#include "converter/CdTracks.h"
 #include "converter/ConverterWorker.h"
+#include "platform/CdTracks.h"
 #include "settings/IniFile.h"
 #include "settings/LineTable.h"
 #include "ui/Dialogs.h"

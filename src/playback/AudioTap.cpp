@@ -134,6 +134,8 @@ AudioTap::AudioTap(QObject *parent)
 {
     gst_segment_init(segment_, GST_FORMAT_TIME);
     gst_segment_init(outSegment_, GST_FORMAT_TIME);
+    // visualData reaches the GUI thread queued.
+    qRegisterMetaType<BlockFormat>();
     // Coarse: at 25 ms Qt keeps the pace (40 a second, within 1.25 ms of each multiple of
     // 25 ms) and lines the ticks up with the other coarse GUI timers (the playback tick
     // at 100 ms), so they share wakeups. Which frames a block shows follows the position

@@ -3,7 +3,7 @@
 #include "playback/AudioTap.h"
 #include "playback/EngineWorker.h"
 #include "playback/GstDvdNavigator.h"
-#include "playback/GstInit.h"
+#include "platform/GstInit.h"
 
 #include <QMetaMethod>
 #include <QMetaObject>

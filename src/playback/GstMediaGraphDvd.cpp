@@ -4,6 +4,7 @@
 
 #include "playback/AudioTap.h"
 #include "playback/EngineWorker.h"
+#include "platform/OpticalDrive.h"
 #include "playback/GstDvdNavigator.h"
 
 #include <QDir>
@@ -27,12 +28,7 @@ QString GstMediaGraph::dvdFolderOf(const QString &ifoPath)
 
 QString GstMediaGraph::firstOpticalDrive()
 {
-    for (int i = 0; i < 8; ++i) {
-        const QString device = QStringLiteral("/dev/sr%1").arg(i);
-        if (QFileInfo::exists(device))
-            return device;
-    }
-    return QFileInfo::exists(QStringLiteral("/dev/cdrom")) ? QStringLiteral("/dev/cdrom") : QString();
+    return optical_drive::first();
 }
 
 void GstMediaGraph::renderDvd(const QString &ifoPath)

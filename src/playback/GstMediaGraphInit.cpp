@@ -1,44 +1,8 @@
 #include "playback/GstMediaGraph.h"
 
-#include "playback/AudioTap.h"
-
-#include <gst/gst.h>
-
-#include <mutex>
+#include "platform/GstInit.h"
 
 void GstMediaGraph::ensureInitialised()
 {
-    static std::once_flag once;
-    std::call_once(once, [] {
-        if (!gst_is_initialized())
-            gst_init(nullptr, nullptr);
-        qRegisterMetaType<BlockFormat>();
-        // aiffparse (1.22) starts pushing from its always-present pad before decodebin
-        // has linked it; the "not-linked" error it then posts falls into decodebin's
-        // window of ignored errors and loading hangs. libav's AIFF demuxer adds its pad
-        // when it is ready, so let it handle AIFF wherever it is installed.
-        GstRegistry *registry = gst_registry_get();
-        if (GstPluginFeature *libav = gst_registry_lookup_feature(registry, "avdemux_aiff")) {
-            if (GstPluginFeature *aiffparse = gst_registry_lookup_feature(registry, "aiffparse")) {
-                gst_plugin_feature_set_rank(aiffparse, GST_RANK_NONE);
-                gst_object_unref(aiffparse);
-            }
-            if (gst_plugin_feature_get_rank(libav) < GST_RANK_MARGINAL)
-                gst_plugin_feature_set_rank(libav, GST_RANK_MARGINAL);
-            gst_object_unref(libav);
-        }
-        // Audio-CD tracks (cdda://source#N) go to libcdio's source, which reads BIN/CUE
-        // images as well as drives; cdparanoia's reads drives only.
-        if (GstPluginFeature *cdio = gst_registry_lookup_feature(registry, "cdiocddasrc")) {
-            gst_plugin_feature_set_rank(cdio, GST_RANK_PRIMARY + 1);
-            gst_object_unref(cdio);
-        }
-        // MP3 goes to mpg123, which loads at once: libav's decoder has the same rank in
-        // 1.22 and wins by its name, and loading libav delays the first sound by 0.1 s.
-        if (GstPluginFeature *mpg123 = gst_registry_lookup_feature(registry, "mpg123audiodec")) {
-            if (gst_plugin_feature_get_rank(mpg123) < GST_RANK_PRIMARY)
-                gst_plugin_feature_set_rank(mpg123, GST_RANK_PRIMARY);
-            gst_object_unref(mpg123);
-        }
-    });
+    gst_start::ensureInitialised();
 }

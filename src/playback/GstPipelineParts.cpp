@@ -1,7 +1,7 @@
 #include "playback/GstPipelineParts.h"
 
 #include "common/TextCodec.h"
-#include "converter/CdTracks.h"
+#include "platform/CdTracks.h"
 #include "playback/AudioTap.h"
 #include "playback/MediaGraph.h"
 

@@ -1,7 +1,7 @@
 #include "playlist/TForm4.h"
 
 #include "common/PathRules.h"
-#include "converter/CdTracks.h"
+#include "platform/CdTracks.h"
 #include "playback/PlaybackController.h"
 #include "playlist/PlaylistModel.h"
 #include "playlist/PlaylistView.h"

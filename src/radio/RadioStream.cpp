@@ -1,6 +1,6 @@
 #include "radio/RadioStream.h"
 
-#include "playback/GstMediaGraph.h"
+#include "platform/GstInit.h"
 #include "radio/RadioErrors.h"
 
 #include <gst/app/gstappsrc.h>
@@ -414,7 +414,7 @@ void RadioStream::cancel()
 
 int RadioStream::open(const QString &address)
 {
-    GstMediaGraph::ensureInitialised(); // the format check needs the type finders
+    gst_start::ensureInitialised(); // the format check needs the type finders
     s_->address = address;
     s_->download = std::thread([s = s_.get()] { s->runDownload(); });
     std::unique_lock lock(s_->m);

@@ -4,8 +4,8 @@
 // that cannot be decoded, and a cancelled decode, leave no file.
 #include "../fixtures/media/MediaMaker.h"
 #include "ConverterTestUtil.h"
-#include "converter/CdTracks.h"
 #include "converter/DecodeToWav.h"
+#include "platform/CdTracks.h"
 
 #include <QDir>
 #include <QRandomGenerator>

@@ -3,8 +3,8 @@
 // tracks of a BIN/CUE image, a second Start refused, and a run cancelled by closing.
 #include "../visualisation/VisTestSupport.h"
 #include "ConverterTestUtil.h"
-#include "converter/CdTracks.h"
 #include "converter/TForm7.h"
+#include "platform/CdTracks.h"
 #include "support/ProgramDirFixture.h"
 
 #include <QComboBox>

@@ -3,6 +3,7 @@
 // first-play program, a pointer move and release over a menu button starting the
 // title, chapters moving the time, time-code events reaching the label, and a menu
 // without buttons that neither hangs nor crashes.
+#include "platform/OpticalDrive.h"
 #include "support/RenderWait.h"
 #include "playback/GstMediaGraph.h"
 #include "support/MediaClips.h"
@@ -101,7 +102,7 @@ void DvdPlaybackTest::renderResults()
     QCOMPARE(render_wait::renderDvd(graph, dir_.filePath(path), status), result);
     QCOMPARE(status.volumeInvalid, invalid);
     QCOMPARE(graph.dvdControl() != nullptr, result == 0);
-    if (!GstMediaGraph::firstOpticalDrive().isEmpty())
+    if (!optical_drive::first().isEmpty())
         return;
     // No drive on this machine: the empty path finds no volume.
     QCOMPARE(render_wait::renderDvd(graph, QString(), status), dvdMode ? 1u : 0x8004027Au);

@@ -7,10 +7,14 @@
 // Drives and images share one reader (libcdio); a drive's sectors go through
 // paranoia's checks as well. libcdio's BIN/CUE driver reads the .bin named after
 // the .cue, whatever the FILE line says.
+//
+// The player hands tracks to GStreamer's cdda source; the converter reads their
+// sectors itself (TrackReader).
 #include <QList>
 #include <QString>
 #include <QStringList>
 
+#include <memory>
 #include <optional>
 
 namespace cd_tracks {
@@ -41,5 +45,27 @@ QStringList drivesWithAudio();
 
 // "Track 03  4:05" for the chooser.
 QString describe(const Track &track);
+
+// One track's sectors, in order from its start. A drive's go through paranoia's
+// verified reads; an image's are read as they are.
+class TrackReader {
+public:
+    TrackReader();
+    ~TrackReader();
+    TrackReader(const TrackReader &) = delete;
+    TrackReader &operator=(const TrackReader &) = delete;
+
+    // path: <source>/TrackNN.cda. False with *error set when the track cannot be read.
+    bool open(const QString &path, QString *error);
+    // The open track; sectors == 0 before open succeeds.
+    const Track &track() const;
+    // The next `sectors` sectors into out (sectors * kSectorBytes bytes); false with
+    // *error set on a read error.
+    bool readNext(char *out, int sectors, QString *error);
+
+private:
+    struct Private;
+    std::unique_ptr<Private> d_;
+};
 
 } // namespace cd_tracks
