@@ -38,12 +38,13 @@ MediaKind kindOf(const QString &upperExt)
 
 bool GaplessPlan::canFollow(const QString &previousPath, const QString &path, bool videoWindowShown)
 {
-    const QString ext = path_rules::upperExtensionOf(path);
-    const MediaKind kind = kindOf(ext);
-    if (kind == MediaKind::Unknown || kind != kindOf(path_rules::upperExtensionOf(previousPath)))
-        return false;
-    // A file the video window would have to appear for.
-    return !(isVideoWindowExtension(ext) && !videoWindowShown);
+    // Only sound follows sound: playbin 1.22 deadlocks in its own stream switch when a
+    // video follows a video (a pad activation waits for a stream lock that the
+    // multiqueue thread holds while it pushes into the switch), and stalls from video to
+    // audio. Video entries end and the next is loaded into the same pipeline.
+    Q_UNUSED(videoWindowShown);
+    return kindOf(path_rules::upperExtensionOf(path)) == MediaKind::Audio
+           && kindOf(path_rules::upperExtensionOf(previousPath)) == MediaKind::Audio;
 }
 
 QString GaplessPlan::plan(const PlayOrder &order, const Entry &current, bool videoWindowShown)

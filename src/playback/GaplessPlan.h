@@ -1,8 +1,8 @@
 #pragma once
 // The gapless plan: which list entry is offered ahead to follow the media playing, and
 // which have been handed over to the engine but not heard yet. An entry follows without
-// a gap only when it is of the same kind (audio after audio, video after video), judged
-// by extension, never when the video window would have to appear for it first,
+// a gap only when it and the entry before are sound alone (judged by extension; see
+// canFollow for why video never does),
 // and when the rule would pick it. Anything else (a DVD, a CD track, a change of kind,
 // a list changed under a handed entry) ends the entry the ordinary way.
 // Plain class; GUI thread.

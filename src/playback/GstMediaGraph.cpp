@@ -427,6 +427,9 @@ void GstMediaGraph::connectNotify(const QMetaMethod &signal)
 void GstMediaGraph::disconnectNotify(const QMetaMethod &signal)
 {
     static const QMetaMethod notice = QMetaMethod::fromSignal(&MediaGraph::videoFrameReady);
-    if (engine_ && (!signal.isValid() || signal == notice))
-        engine_->wantFrameNotices = isSignalConnected(notice);
+    if (!engine_ || (signal.isValid() && signal != notice))
+        return;
+    // Qt holds its connection lock here: whether anyone is left is asked afterwards.
+    QMetaObject::invokeMethod(
+        this, [this] { engine_->wantFrameNotices = isSignalConnected(notice); }, Qt::QueuedConnection);
 }

@@ -2,7 +2,8 @@
 // Builds the one playbin the media graph plays through:
 //   video-sink   = appsink (BGRx, square pixels), its samples handed to the frame store;
 //   audio-filter = the AudioTap bin;
-//   audio-sink   = a bin "volume ! pulsesink" (autoaudiosink when there is no pulsesink);
+//   audio-sink   = a bin "audioconvert ! F32LE ! volume ! pulsesink" (autoaudiosink when
+//                  there is no pulsesink);
 //   video-filter = videobalance: the colour controls (neutral values pass the picture
 //                  through untouched).
 // The audio sink is the pipeline clock: a sound server may start a new stream late (a

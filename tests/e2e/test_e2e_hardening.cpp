@@ -231,7 +231,7 @@ void HardeningTest::nameThatIsNotUtf8PlaysAndIsKept()
     QVERIFY(player.start());
     // The stored name reached the engine as the file's own bytes: it plays.
     QTRY_VERIFY_WITH_TIMEOUT(player.playsOnSoundServer(), 20000);
-    const QByteArray handed = QFile::encodeName(media.path()) + "/\xc8esk\xe1.mp3";
+    const QByteArray handed = QFile::encodeName(media.path()) + "/\xc8" "esk\xe1.mp3";
     QCOMPARE(player.runSecondWithBytes(handed), 0);
     QCOMPARE(player.terminate(), 0);
     const QStringList stored = storedList(dir.file(QStringLiteral("playlist.st3")));
