@@ -149,10 +149,11 @@ void PlaylistModelTest::displayNamesFollowPathOrder()
     model.zobrazit();
     QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
     model.displayName(0);
-    QVERIFY(changed.wait(kWaitMs));
-    QCOMPARE(changed.first().at(0).toModelIndex().row(), 0);
-    QCOMPARE(changed.first().at(1).toModelIndex().row(), 0);
-    QCOMPARE(model.displayName(0), QStringLiteral("Nova"));
+    QTRY_COMPARE_WITH_TIMEOUT(model.displayName(0), QStringLiteral("Nova"), kWaitMs);
+    // Told by a change of that row alone (other rows' answers may come in too).
+    QVERIFY(std::any_of(changed.cbegin(), changed.cend(), [](const QList<QVariant> &signal) {
+        return signal.at(0).toModelIndex().row() == 0 && signal.at(1).toModelIndex().row() == 0;
+    }));
 }
 
 void PlaylistModelTest::namesMadeLateMatchTheirPaths_data()
