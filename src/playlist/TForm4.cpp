@@ -137,15 +137,14 @@ void TForm4::DropTextTarget1Drop(const QStringList &files)
 
 void TForm4::addDropped(const QStringList &files, const QList<CdTableReader::Table> &tables)
 {
+    qsizetype image = 0; // the tables come in the order of the images
     for (const QString &file : files) {
         if (path_rules::isAcceptedForDrop(file)) {
             model_.append(file);
-        } else if (cd_tracks::isCueImage(file)) {
+        } else if (cd_tracks::isCueImage(file) && image < tables.size()) {
             // A CD image has no track files: its audio tracks join under their names.
-            for (const CdTableReader::Table &table : tables)
-                if (table.source == file)
-                    for (const cd_tracks::Track &track : table.tracks)
-                        model_.append(cd_tracks::trackPath(file, track.number));
+            for (const cd_tracks::Track &track : tables.at(image++).tracks)
+                model_.append(cd_tracks::trackPath(file, track.number));
         }
     }
     model_.zobrazit();
