@@ -29,6 +29,12 @@ void logCdio(cdio_log_level_t level, const char message[])
 
 } // namespace
 
+std::mutex &CdTableReader::libcdioLock()
+{
+    static std::mutex lock;
+    return lock;
+}
+
 struct CdTableReader::Job {
     std::mutex mutex;
     std::condition_variable ended;
@@ -66,13 +72,17 @@ bool CdTableReader::read(const QStringList &sources, bool withDrives, Answer ans
     std::thread([job = job_, sources, withDrives] {
         pthread_setname_np(pthread_self(), "cd tables");
         QList<Table> tables;
-        QStringList all = withDrives ? cd_tracks::drivesWithAudio() : QStringList();
-        all.append(sources);
-        for (const QString &source : std::as_const(all)) {
-            Table table;
-            table.source = source;
-            table.tracks = cd_tracks::audioTracks(source, &table.error);
-            tables.append(std::move(table));
+        {
+            // A read that hangs keeps the later ones waiting here, on their threads.
+            std::lock_guard cdio(libcdioLock());
+            QStringList all = withDrives ? cd_tracks::drivesWithAudio() : QStringList();
+            all.append(sources);
+            for (const QString &source : std::as_const(all)) {
+                Table table;
+                table.source = source;
+                table.tracks = cd_tracks::audioTracks(source, &table.error);
+                tables.append(std::move(table));
+            }
         }
         std::lock_guard lock(job->mutex);
         if (CdTableReader *owner = job->owner)

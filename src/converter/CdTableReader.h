@@ -4,7 +4,8 @@
 // Threads: the members run on the GUI thread. Each read runs on a thread of its own,
 // one read at a time; its answer comes back to the GUI thread as a queued call. The
 // destructor waits at most WorkerExitWaitMs for a read under way, then leaves it
-// behind with its own references; its answer is never delivered.
+// behind with its own references; its answer is never delivered. The reads of every
+// reader take libcdioLock() in turn.
 #include "converter/CdTracks.h"
 
 #include <QObject>
@@ -12,6 +13,7 @@
 
 #include <functional>
 #include <memory>
+#include <mutex>
 
 class CdTableReader : public QObject {
     Q_OBJECT
@@ -33,8 +35,13 @@ public:
     // False, and nothing starts, while a read is under way.
     bool read(const QStringList &sources, bool withDrives, Answer answer);
     bool isBusy() const { return job_ != nullptr; }
-    // Forgets the read under way: its answer is not delivered, and a new read may start.
+    // Forgets the read under way: its answer is not delivered, and a new read may start
+    // (it runs when the forgotten one has ended).
     void drop();
+
+    // libcdio keeps global state without a guard (its log aborts the program when two
+    // threads log at once): whoever calls it holds this lock. Threads: any.
+    static std::mutex &libcdioLock();
 
 private:
     struct Job;

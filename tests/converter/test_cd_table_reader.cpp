@@ -1,7 +1,8 @@
 // Tables of contents read off the GUI thread: tables in the order asked, one read at a
-// time, a dropped read that never answers, a cue sheet that changes while libcdio reads
-// it (libcdio's own error handler would end the program), and a reader that goes while
-// its read hangs.
+// time, a dropped read that never answers and that libcdio is not used beside (two
+// threads logging at once abort in libcdio), a cue sheet that changes while libcdio
+// reads it (libcdio's own error handler would end the program), and a reader that goes
+// while its read hangs.
 #include "ConverterTestUtil.h"
 #include "converter/CdTableReader.h"
 #include "support/StalledFifo.h"
@@ -56,11 +57,17 @@ void CdTableReaderTest::tablesInOrderOneReadAtATime()
     QVERIFY(reader.read({stalled.cue.path()}, false, [&](const QList<CdTableReader::Table> &) { ++droppedAnswers; }));
     QVERIFY(reader.isBusy());
     QVERIFY(!reader.read({a}, false, [](const QList<CdTableReader::Table> &) {}));
-    // Dropped: its answer is not wanted, and the next read starts while it still hangs.
+    // Dropped: its answer is not wanted, and the next read starts. That one waits for
+    // libcdio until the dropped read ends, once its sheet answers (libcdio opens it
+    // three times); then it answers, and the dropped read has told nobody.
     reader.drop();
     std::optional<QList<CdTableReader::Table>> tables;
     QVERIFY(reader.read({missing, a}, false, [&](const QList<CdTableReader::Table> &t) { tables = t; }));
+    int served = 0;
+    QTRY_VERIFY_WITH_TIMEOUT(served >= 3 || (served += stalled.cue.serveOnce(sheet("disc.bin", 2)) ? 1 : 0) >= 3,
+                             kWaitMs);
     QTRY_VERIFY_WITH_TIMEOUT(tables.has_value(), kWaitMs);
+    QCOMPARE(droppedAnswers, 0);
     QVERIFY(!reader.isBusy());
     QCOMPARE(tables->size(), 2);
     QCOMPARE(tables->at(0).source, missing);
@@ -69,16 +76,6 @@ void CdTableReaderTest::tablesInOrderOneReadAtATime()
     QCOMPARE(tables->at(1).source, a);
     QCOMPARE(tables->at(1).tracks.size(), 3);
     QCOMPARE(tables->at(1).tracks.at(2).number, 3);
-
-    // The dropped read ends once its sheet answers (libcdio opens it three times), and
-    // tells nobody.
-    int served = 0;
-    QTRY_VERIFY_WITH_TIMEOUT(served >= 3 || (served += stalled.cue.serveOnce(sheet("disc.bin", 2)) ? 1 : 0) >= 3,
-                             kWaitMs);
-    tables.reset();
-    QVERIFY(reader.read({a}, false, [&](const QList<CdTableReader::Table> &t) { tables = t; }));
-    QTRY_VERIFY_WITH_TIMEOUT(tables.has_value(), kWaitMs);
-    QCOMPARE(droppedAnswers, 0);
 }
 
 void CdTableReaderTest::sheetChangingWhileRead()

@@ -37,6 +37,11 @@ bool StalledFifo::serveOnce(const QByteArray &text) const
     const int fd = openForReader(path_);
     if (fd < 0)
         return false;
+    // The reader may still be in its open: once it holds the FIFO, the text and the end
+    // go to that opening alone.
+    const QDeadlineTimer deadline(20000);
+    while (!openForReading(fd) && !deadline.hasExpired())
+        QThread::usleep(200);
     // A reader that closes meanwhile would end the test with SIGPIPE: write gives EPIPE
     // instead. Shorter than the pipe's buffer, the text is written at once.
     struct sigaction ignore {};
@@ -47,18 +52,17 @@ bool StalledFifo::serveOnce(const QByteArray &text) const
     ::sigaction(SIGPIPE, &before, nullptr);
     ::close(fd);
     // The reader reads to the end and closes; a later opening is another one.
-    const QDeadlineTimer deadline(20000);
-    while (openForReading() && !deadline.hasExpired())
+    while (openForReading(-1) && !deadline.hasExpired())
         QThread::usleep(200);
     return ok;
 }
 
-bool StalledFifo::openForReading() const
+bool StalledFifo::openForReading(int exceptFd) const
 {
     const QString target = QFileInfo(path_).canonicalFilePath();
     const QDir fds(QStringLiteral("/proc/self/fd"));
     for (const QString &fd : fds.entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot)) {
-        if (fd.toInt() == held_)
+        if (fd.toInt() == held_ || fd.toInt() == exceptFd)
             continue;
         if (QFile::symLinkTarget(fds.filePath(fd)) == target)
             return true;

@@ -25,7 +25,7 @@ public:
     void letGo();
 
 private:
-    bool openForReading() const;
+    bool openForReading(int exceptFd) const; // by a reader of this process
 
     QString path_;
     bool valid_ = false;
