@@ -11,6 +11,7 @@
 #include "playlist/PlaylistModel.h"
 #include "playlist/PlaylistOrder.h"
 #include "playlist/TForm4.h"
+#include "playlist/TitleCache.h"
 #include "radio/RadioPlayer.h"
 #include "radio/TForm6.h"
 #include "system/Mpris.h"
@@ -30,8 +31,10 @@ Startup::Startup(const QString &programDir, const QStringList &arguments, Dialog
                  const SystemServices &services, const OnlineServices &online)
     : graph_(graph)
     , images_(std::make_unique<ImageList>())
+    , titles_(std::make_unique<TitleCache>())
     , playlist_(std::make_unique<PlaylistModel>())
 {
+    playlist_->setTitleSource(titles_.get());
     ClickDragBar::setSliderDragging(false);
     form1_ = std::make_unique<TForm1>(programDir, dialogs, *images_, *playlist_, services);
     form1_->show();
@@ -95,6 +98,11 @@ Startup::Startup(const QString &programDir, const QStringList &arguments, Dialog
         MprisService *mpris = mpris_.get();
         QObject::connect(form1_->ProgressBar1, &ClickDragBar::applied, mpris, [mpris] { mpris->volumeChanged(); });
     }
+}
+
+TitleSource &Startup::titles()
+{
+    return *titles_;
 }
 
 Startup::~Startup()

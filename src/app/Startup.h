@@ -15,7 +15,6 @@ class Mixer;
 class MprisService;
 class PlaylistModel;
 class PlayOrder;
-class TitleSource;
 class PlaybackController;
 class RadioPlayer;
 class ScreenSaverInhibitor;
@@ -28,6 +27,8 @@ class TForm6;
 class TForm7;
 class TForm8;
 class TForm9;
+class TitleCache;
+class TitleSource;
 
 class Startup {
 public:
@@ -48,6 +49,8 @@ public:
     TForm8 *form8() const { return form8_.get(); }
     TForm9 *form9() const { return form9_.get(); }
     PlaylistModel &playlist() { return *playlist_; }
+    // Tag titles read off the GUI thread, for the playlist's rows and the title line.
+    TitleSource &titles();
     MediaGraph &graph() { return graph_; }
     PlaybackController &controller() { return *controller_; }
     RadioPlayer &radio() { return *radio_; }
@@ -56,8 +59,8 @@ public:
 private:
     MediaGraph &graph_;
     std::unique_ptr<ImageList> images_;
+    std::unique_ptr<TitleCache> titles_; // outlives the playlist and the controller
     std::unique_ptr<PlaylistModel> playlist_;
-    std::unique_ptr<TitleSource> titles_; // ID3 titles, read off the GUI thread
     std::unique_ptr<PlayOrder> playOrder_;
     std::unique_ptr<PlaybackController> controller_;
     std::unique_ptr<ScreenSaverInhibitor> screenSaver_; // outlives the video window

@@ -2,6 +2,7 @@
 
 #include "common/PathRules.h"
 #include "converter/ConverterWorker.h"
+#include "platform/CdTableReader.h"
 #include "platform/CdTracks.h"
 #include "settings/IniFile.h"
 #include "settings/LineTable.h"
@@ -35,6 +36,7 @@ constexpr TypeRow kTypes[] = {
 TForm7::TForm7(MainWindowLink &main)
     : ToolWindow(QStringLiteral("Form7"), QStringLiteral("Panel1"), false)
     , main_(main)
+    , cdTables_(std::make_unique<CdTableReader>())
 {
     resize(420, 330);
     ComboBox1 = new QComboBox(this);
@@ -118,11 +120,18 @@ std::optional<ConversionType> TForm7::currentType() const
 void TForm7::ComboBox1Change()
 {
     ListBox1->clear();
+    // Tracks still being looked for belong to the list just cleared.
+    cdTables_->drop();
 }
 
 void TForm7::Button1Click()
 {
     const std::optional<ConversionType> type = currentType();
+    // One look for CD tracks at a time.
+    if (type == ConversionType::CdTrack && cdTables_->isBusy()) {
+        main_.dialogs().beep();
+        return;
+    }
     for (const TypeRow &row : kTypes)
         if (type && row.type == *type)
             openFilter_ = main_.languageLines().line(row.descriptionLine) + QLatin1Char('|')
@@ -139,28 +148,34 @@ void TForm7::Button1Click()
 
 // A CD has no track files: the tracks of every drive holding an audio disc and of
 // the chosen .cue images are offered in a chooser, and join the list as
-// <source>/TrackNN.cda. Track names chosen in the dialog join as they are.
+// <source>/TrackNN.cda. Track names chosen in the dialog join as they are. The tables
+// are read off the GUI thread; everything joins when they are known.
 void TForm7::addCdTracks(const QStringList &chosen)
 {
-    QStringList sources = cd_tracks::drivesWithAudio();
+    QStringList images;
     QStringList names;
     for (const QString &file : chosen) {
         if (cd_tracks::isCueImage(file))
-            sources.append(file);
+            images.append(file);
         else
             names.append(file);
     }
+    cdTables_->read(images, true, [this, names](const QList<CdTableReader::Table> &tables) {
+        addCdTables(names, tables);
+    });
+}
+
+void TForm7::addCdTables(QStringList names, const QList<CdTableReader::Table> &tables)
+{
     QStringList rows;
     QStringList paths;
     QStringList unreadable;
-    for (const QString &source : sources) {
-        QString error;
-        const QList<cd_tracks::Track> tracks = cd_tracks::audioTracks(source, &error);
-        if (tracks.isEmpty())
-            unreadable.append(source + QStringLiteral(" (") + error + QLatin1Char(')'));
-        for (const cd_tracks::Track &t : tracks) {
-            rows.append(path_rules::fileNameOf(source) + QStringLiteral("   ") + cd_tracks::describe(t));
-            paths.append(cd_tracks::trackPath(source, t.number));
+    for (const CdTableReader::Table &table : tables) {
+        if (table.tracks.isEmpty())
+            unreadable.append(table.source + QStringLiteral(" (") + table.error + QLatin1Char(')'));
+        for (const cd_tracks::Track &t : table.tracks) {
+            rows.append(path_rules::fileNameOf(table.source) + QStringLiteral("   ") + cd_tracks::describe(t));
+            paths.append(cd_tracks::trackPath(table.source, t.number));
         }
     }
     if (!unreadable.isEmpty())

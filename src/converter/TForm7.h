@@ -2,11 +2,13 @@
 // The converter window: a list of files turned into WAV or MP3 files, with a gauge
 // for the current file and one for the whole list. The conversion itself runs on a
 // worker thread (ConverterWorker); the window starts it and shows its progress.
+#include "platform/CdTableReader.h"
 #include "ui/StoredWindow.h"
 #include "ui/ToolWindow.h"
 
 #include <QStringList>
 
+#include <memory>
 #include <optional>
 
 class ConverterWorker;
@@ -52,6 +54,7 @@ private:
     void LameCoder1BeginFile(int Num);
     void LameCoder1Progress(int PercentComplete);
     void addCdTracks(const QStringList &chosen);
+    void addCdTables(QStringList names, const QList<CdTableReader::Table> &tables);
     void runEnded();
 
     MainWindowLink &main_;
@@ -60,4 +63,7 @@ private:
     bool running_ = false;
     QString openFilter_;
     QStringList problems_;
+    // Tables of drives and images, read off the GUI thread; a second look while one
+    // runs is refused with a beep.
+    std::unique_ptr<CdTableReader> cdTables_;
 };

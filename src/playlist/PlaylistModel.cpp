@@ -1,15 +1,25 @@
 #include "playlist/PlaylistModel.h"
 
 #include "common/PathRules.h"
-#include "playlist/ID3v1.h"
-
-#include <QFileInfo>
+#include "playback/TitleSource.h"
 
 #include <algorithm>
 
 PlaylistModel::PlaylistModel(QObject *parent)
     : QAbstractListModel(parent)
 {
+}
+
+void PlaylistModel::setTitleSource(TitleSource *titles)
+{
+    if (titles_)
+        disconnect(titles_, nullptr, this, nullptr);
+    titles_ = titles;
+    if (titles_)
+        connect(titles_, &TitleSource::titleKnown, this, &PlaylistModel::titleKnown);
+    std::fill(known_.begin(), known_.end(), false);
+    if (shownRows() > 0)
+        Q_EMIT dataChanged(index(0), index(shownRows() - 1));
 }
 
 void PlaylistModel::setPaths(const QStringList &paths)
@@ -162,10 +172,17 @@ QString PlaylistModel::displayName(int index) const
     if (index < 0 || index >= shownRows())
         return {};
     const auto at = static_cast<size_t>(index);
-    if (!known_[at]) {
-        names_[at] = cachedDisplayName(paths_.at(index));
+    if (known_[at])
+        return names_[at];
+    const QString &path = paths_.at(index);
+    if (!titles_ || path_rules::upperExtensionOf(path) != QLatin1String(".MP3")) {
+        names_[at] = path_rules::fileNameOf(path);
         known_[at] = true;
+        return names_[at];
     }
+    const TagTitle tag = titles_->tagTitle(path);
+    names_[at] = displayNameFor(path, tag);
+    known_[at] = tag.state != TagTitle::State::Pending;
     return names_[at];
 }
 
@@ -180,28 +197,28 @@ QVariant PlaylistModel::data(const QModelIndex &index, int role) const
     return {};
 }
 
-QString PlaylistModel::displayNameFor(const QString &path)
+QString PlaylistModel::displayNameFor(const QString &path, const TagTitle &tag)
 {
-    const QString name = path_rules::fileNameOf(path);
-    if (path_rules::upperExtensionOf(path) != QLatin1String(".MP3"))
-        return name;
-    TID3v1 tag;
-    if (tag.ReadFromPath(path) && tag.HasTag)
-        return tag.displayTitle();
-    return name;
+    if (tag.state == TagTitle::State::Tagged && path_rules::upperExtensionOf(path) == QLatin1String(".MP3"))
+        return tag.title;
+    return path_rules::fileNameOf(path);
 }
 
-QString PlaylistModel::cachedDisplayName(const QString &path) const
+void PlaylistModel::titleKnown(const QString &path)
 {
-    if (path_rules::upperExtensionOf(path) != QLatin1String(".MP3"))
-        return path_rules::fileNameOf(path);
-    const QFileInfo info(path);
-    const qint64 size = info.exists() ? info.size() : -1;
-    const qint64 mtime = info.exists() ? info.lastModified().toMSecsSinceEpoch() : 0;
-    auto it = titleCache_.find(path);
-    if (it != titleCache_.end() && it->size == size && it->mtime == mtime)
-        return it->name;
-    const QString name = displayNameFor(path);
-    titleCache_.insert(path, CachedTitle{size, mtime, name});
-    return name;
+    if (answered_.isEmpty())
+        QMetaObject::invokeMethod(this, &PlaylistModel::refreshAnswered, Qt::QueuedConnection);
+    answered_.insert(path);
+}
+
+void PlaylistModel::refreshAnswered()
+{
+    const QSet<QString> answered = std::exchange(answered_, {});
+    // Every row of such a path asks again, also one that showed an older title.
+    for (int row = 0; row < shownRows(); ++row) {
+        if (answered.contains(paths_.at(row))) {
+            known_[static_cast<size_t>(row)] = false;
+            Q_EMIT dataChanged(index(row), index(row), {Qt::DisplayRole});
+        }
+    }
 }

@@ -1,6 +1,7 @@
 #include "playlist/TForm4.h"
 
 #include "common/PathRules.h"
+#include "platform/CdTableReader.h"
 #include "platform/CdTracks.h"
 #include "playback/PlaybackController.h"
 #include "playlist/PlaylistModel.h"
@@ -30,6 +31,7 @@ TForm4::TForm4(MainWindowLink &main, PlaylistModel &model, PlaybackController &c
     , main_(main)
     , model_(model)
     , controller_(controller)
+    , cdTables_(std::make_unique<CdTableReader>())
 {
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(3, StripHeight, 3, 3);
@@ -116,12 +118,32 @@ void TForm4::entryRefused(const QString &path)
 
 void TForm4::DropTextTarget1Drop(const QStringList &files)
 {
+    QStringList images;
+    for (const QString &file : files)
+        if (!path_rules::isAcceptedForDrop(file) && cd_tracks::isCueImage(file))
+            images.append(file);
+    if (images.isEmpty()) {
+        addDropped(files, {});
+        return;
+    }
+    // A CD image's table is read off the GUI thread; the drop joins, in its order, when
+    // the tables are known. One such drop at a time.
+    const bool started = cdTables_->read(images, false, [this, files](const QList<CdTableReader::Table> &tables) {
+        addDropped(files, tables);
+    });
+    if (!started)
+        main_.dialogs().beep();
+}
+
+void TForm4::addDropped(const QStringList &files, const QList<CdTableReader::Table> &tables)
+{
+    qsizetype image = 0; // the tables come in the order of the images
     for (const QString &file : files) {
         if (path_rules::isAcceptedForDrop(file)) {
             model_.append(file);
-        } else if (cd_tracks::isCueImage(file)) {
+        } else if (cd_tracks::isCueImage(file) && image < tables.size()) {
             // A CD image has no track files: its audio tracks join under their names.
-            for (const cd_tracks::Track &track : cd_tracks::audioTracks(file))
+            for (const cd_tracks::Track &track : tables.at(image++).tracks)
                 model_.append(cd_tracks::trackPath(file, track.number));
         }
     }

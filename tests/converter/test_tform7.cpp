@@ -1,11 +1,13 @@
 // The converter window with the real worker: the types and their dialog filters, the
 // job list and output folder, runs that go on past a bad input, the MP3 branch, the
-// tracks of a BIN/CUE image, a second Start refused, and a run cancelled by closing.
+// tracks of a BIN/CUE image (read off the GUI thread), a second Start refused, and a
+// run cancelled by closing.
 #include "../visualisation/VisTestSupport.h"
 #include "ConverterTestUtil.h"
 #include "converter/TForm7.h"
 #include "platform/CdTracks.h"
 #include "support/ProgramDirFixture.h"
+#include "support/StalledFifo.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -57,6 +59,7 @@ private Q_SLOTS:
     void decodeRunGoesOnPastBadInput();
     void mp3Run();
     void cdImageTracks();
+    void cdTablesReadOffTheGuiThread();
     void refusedAndCancelled();
 };
 
@@ -167,14 +170,48 @@ void TestTForm7::cdImageTracks()
     main.scripted.chooseAnswers.enqueue({0, 2});
     w.Button1->click();
     QCOMPARE(main.scripted.openFilters, QStringList{"Stopy audio CD|*.cda;*.cue;*.bin"});
+    QTRY_COMPARE_WITH_TIMEOUT(jobs(w), (QStringList{cue + "/Track01.cda", cue + "/Track03.cda"}), 20000);
     QCOMPARE(main.scripted.chooserRows.size(), 1);
     QCOMPARE(main.scripted.chooserRows[0].size(), 3);
     QVERIFY(main.scripted.chooserRows[0][1].contains(QStringLiteral("Track 02   0:01")));
-    QCOMPARE(jobs(w), (QStringList{cue + "/Track01.cda", cue + "/Track03.cda"}));
     QCOMPARE(w.Edit1->text(), dir.path() + QLatin1Char('/'));
     QVERIFY(startAndWait(w));
     QCOMPARE(conv_test::read(dir.filePath(QStringLiteral("Track03.wav"))).mid(44), bin.mid(150 * cd_tracks::kSectorBytes));
     QVERIFY(QFile::exists(dir.filePath(QStringLiteral("Track01.wav"))));
+    QVERIFY(main.scripted.messages.isEmpty());
+}
+
+void TestTForm7::cdTablesReadOffTheGuiThread()
+{
+    FakeMainLink main;
+    loadTables(main);
+    TForm7 w(main);
+    QTemporaryDir dir;
+    conv_test::write(dir.filePath(QStringLiteral("disc.bin")), QByteArray(300 * cd_tracks::kSectorBytes, '\0'));
+    // A cue sheet that does not answer, as on a hung mount, and a track name chosen as it is.
+    const StalledFifo sheet(dir.filePath(QStringLiteral("disc.cue")));
+    QVERIFY(sheet.isValid());
+    const QString named = dir.filePath(QStringLiteral("Track09.cda"));
+    w.ComboBox1->setCurrentIndex(2);
+    main.scripted.queueOpenFiles({named, sheet.path()});
+    main.scripted.chooseAnswers.enqueue({1});
+    w.Button1->click();
+    QVERIFY(jobs(w).isEmpty());
+    // The window answers meanwhile; another look for tracks is refused before its dialog.
+    w.Button1->click();
+    QCOMPARE(main.scripted.beeps, 1);
+    QCOMPARE(main.scripted.openFilters.size(), 1);
+    w.Edit1->setText(QStringLiteral("/out"));
+    QCOMPARE(w.Edit1->text(), QStringLiteral("/out"));
+
+    // The sheet answers (libcdio opens it more than once): the chooser, then the list.
+    QTRY_VERIFY_WITH_TIMEOUT((sheet.serveOnce("FILE \"disc.bin\" BINARY\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n"
+                                              "  TRACK 02 AUDIO\n    INDEX 01 00:02:00\n"),
+                              !jobs(w).isEmpty()),
+                             20000);
+    QCOMPARE(main.scripted.chooserRows.size(), 1);
+    QCOMPARE(main.scripted.chooserRows[0].size(), 2);
+    QCOMPARE(jobs(w), (QStringList{named, sheet.path() + "/Track02.cda"}));
     QVERIFY(main.scripted.messages.isEmpty());
 }
 

@@ -1,10 +1,33 @@
-// The play order: drag-reorder of several rows, deletes, display names.
+// The play order: drag-reorder of several rows, deletes, display names, and tag
+// titles that arrive from the title worker while the rows already show.
 #include "playlist/PlaylistModel.h"
+#include "playlist/TitleCache.h"
 
+#include <QSemaphore>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <memory>
+
 namespace {
+
+constexpr int kWaitMs = 20000;
+
+// The name a rebuild from the paths shows once every title is known.
+QString settledName(const QString &path)
+{
+    return PlaylistModel::displayNameFor(path, TitleCache::readTag(path));
+}
+
+bool allSettled(const PlaylistModel &model, int rows)
+{
+    for (int i = 0; i < rows; ++i)
+        if (model.displayName(i) != settledName(model.path(i)))
+            return false;
+    return true;
+}
+
 QStringList letters(int n)
 {
     QStringList l;
@@ -30,6 +53,7 @@ private Q_SLOTS:
     void displayNamesFollowPathOrder();
     void namesMadeLateMatchTheirPaths_data();
     void namesMadeLateMatchTheirPaths();
+    void rowsAnswerWhileATagReadHangs();
 };
 
 void PlaylistModelTest::reorder_data()
@@ -107,21 +131,29 @@ void PlaylistModelTest::displayNamesFollowPathOrder()
     song.write(QByteArray(400, 'x') + titled);
     song.close();
 
+    TitleCache titles;
     PlaylistModel model;
+    model.setTitleSource(&titles);
     model.setPaths({dir.filePath(QStringLiteral("z.mp3")), QStringLiteral("/none/a.wav"),
                     dir.filePath(QStringLiteral("blank.mp3")), QStringLiteral("/none/gone.MP3")});
-    QCOMPARE(model.displayName(0), QStringLiteral("Hymna"));
+    QTRY_COMPARE_WITH_TIMEOUT(model.displayName(0), QStringLiteral("Hymna"), kWaitMs);
     QCOMPARE(model.displayName(1), QStringLiteral("a.wav"));
-    QCOMPARE(model.displayName(2), QString());
+    QTRY_COMPARE_WITH_TIMEOUT(model.displayName(2), QString(), kWaitMs);
     QCOMPARE(model.displayName(3), QStringLiteral("gone.MP3"));
 
-    // A changed file is read again; an unchanged one comes from the cache.
+    // A changed file is read again: the row shows the new title once it is known.
     QVERIFY(song.open(QIODevice::WriteOnly | QIODevice::Truncate));
     titled.replace(3, 5, "Nova ");
     song.write(QByteArray(500, 'x') + titled);
     song.close();
     model.zobrazit();
-    QCOMPARE(model.displayName(0), QStringLiteral("Nova"));
+    QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
+    model.displayName(0);
+    QTRY_COMPARE_WITH_TIMEOUT(model.displayName(0), QStringLiteral("Nova"), kWaitMs);
+    // Told by a change of that row alone (other rows' answers may come in too).
+    QVERIFY(std::any_of(changed.cbegin(), changed.cend(), [](const QList<QVariant> &signal) {
+        return signal.at(0).toModelIndex().row() == 0 && signal.at(1).toModelIndex().row() == 0;
+    }));
 }
 
 void PlaylistModelTest::namesMadeLateMatchTheirPaths_data()
@@ -164,7 +196,9 @@ void PlaylistModelTest::namesMadeLateMatchTheirPaths()
     plain.write(QByteArray(300, 'y'));
     plain.close();
 
+    TitleCache titles;
     PlaylistModel model;
+    model.setTitleSource(&titles);
     model.setPaths(paths);
     int shown = model.count();
     int appended = 100;
@@ -202,13 +236,79 @@ void PlaylistModelTest::namesMadeLateMatchTheirPaths()
             model.zobrazit();
             shown = model.count();
         }
-        // Row i always shows path i, as a rebuild from the paths would show it.
+        // Row i always shows path i, as a rebuild from the paths would show it, once the
+        // titles asked for have arrived.
         QCOMPARE(model.rowCount(), shown);
+        QTRY_VERIFY_WITH_TIMEOUT(allSettled(model, shown), kWaitMs);
         for (int i = 0; i < shown; ++i) {
-            QCOMPARE(model.displayName(i), PlaylistModel::displayNameFor(model.path(i)));
+            QCOMPARE(model.displayName(i), settledName(model.path(i)));
             QCOMPARE(model.data(model.index(i)).toString(), model.displayName(i));
         }
     }
+}
+
+void PlaylistModelTest::rowsAnswerWhileATagReadHangs()
+{
+    QTemporaryDir dir;
+    auto tagged = [&dir](const QString &name, const QByteArray &title) {
+        QByteArray trailer(128, '\0');
+        trailer.replace(0, 3, "TAG");
+        trailer.replace(3, title.size(), title);
+        QFile f(dir.filePath(name));
+        if (f.open(QIODevice::WriteOnly))
+            f.write(QByteArray(200, 'x') + trailer);
+        return dir.filePath(name);
+    };
+    const QString hung = tagged(QStringLiteral("hung.mp3"), "Pomala");
+    const QString next = tagged(QStringLiteral("next.mp3"), "Dalsi");
+    // The read of one file does not come back until the test lets it, as on a mount
+    // whose server is gone. (The reader itself opens without waiting, so even a FIFO
+    // does not hold it: the hang has to be made.)
+    struct Gate {
+        QSemaphore entered;
+        QSemaphore open;
+    };
+    auto gate = std::make_shared<Gate>();
+    TitleCache titles([gate, hung](const QString &path) {
+        if (path == hung) {
+            gate->entered.release();
+            gate->open.acquire();
+        }
+        return TitleCache::readTag(path);
+    });
+    PlaylistModel model;
+    model.setTitleSource(&titles);
+    model.setPaths({hung, QStringLiteral("/none/clip.ogg"), next});
+    QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
+
+    // Every row answers at once: the file name while the title is not known.
+    QCOMPARE(model.displayName(0), QStringLiteral("hung.mp3"));
+    QVERIFY(gate->entered.tryAcquire(1, kWaitMs));
+    QCOMPARE(model.displayName(0), QStringLiteral("hung.mp3"));
+    QCOMPARE(model.displayName(1), QStringLiteral("clip.ogg"));
+    QCOMPARE(model.displayName(2), QStringLiteral("next.mp3"));
+    model.move(2, 0);
+    model.setPlayingIndex(1);
+    QCOMPARE(model.data(model.index(1)).toString(), QStringLiteral("hung.mp3"));
+    QCOMPARE(model.paths(), (QStringList{next, hung, QStringLiteral("/none/clip.ogg")}));
+    // The event loop runs meanwhile.
+    bool ran = false;
+    QTimer::singleShot(0, &model, [&ran] { ran = true; });
+    QTRY_VERIFY(ran);
+    QCOMPARE(model.displayName(1), QStringLiteral("hung.mp3"));
+
+    // The read comes back: the rows that moved meanwhile change, each by itself.
+    changed.clear();
+    gate->open.release();
+    QTRY_COMPARE_WITH_TIMEOUT(model.displayName(1), QStringLiteral("Pomala"), kWaitMs);
+    QTRY_COMPARE_WITH_TIMEOUT(model.displayName(0), QStringLiteral("Dalsi"), kWaitMs);
+    QList<int> rows;
+    for (const QList<QVariant> &signal : std::as_const(changed)) {
+        QCOMPARE(signal.at(0).toModelIndex().row(), signal.at(1).toModelIndex().row());
+        rows.append(signal.at(0).toModelIndex().row());
+    }
+    std::sort(rows.begin(), rows.end());
+    QCOMPARE(rows, (QList<int>{0, 1}));
 }
 
 QTEST_GUILESS_MAIN(PlaylistModelTest)

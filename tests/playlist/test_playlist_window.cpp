@@ -1,5 +1,6 @@
-// The playlist window as the user drives it: drops, delete key, double click, drag
-// reorder, row colours, and the main window's transport on a recording media graph.
+// The playlist window as the user drives it: drops (a CD image's table read off the
+// GUI thread), delete key, double click, drag reorder, row colours, and the main
+// window's transport on a recording media graph.
 #include "app/Startup.h"
 #include "app/TForm1.h"
 #include "playback/PlaybackController.h"
@@ -9,6 +10,7 @@
 #include "support/FakeMediaGraph.h"
 #include "support/ProgramDirFixture.h"
 #include "support/ScriptedDialogs.h"
+#include "support/StalledFifo.h"
 #include "ui/ClickDragBar.h"
 #include "video/TForm3.h"
 
@@ -64,6 +66,7 @@ private Q_SLOTS:
     void startPlaysFirstEntry();
     void emptyStartAsksForFiles();
     void dropFiltersByExtension();
+    void cueDropWaitsForItsTable();
     void dropOfUrisThroughTheView();
     void deleteKeyRemovesSelectedRows();
     void doubleClickPlaysFocusedRow();
@@ -112,9 +115,53 @@ void PlaylistWindowTest::dropFiltersByExtension()
                 "  TRACK 02 AUDIO\n    INDEX 01 00:03:00\n");
     sheet.close();
     app.list().DropTextTarget1Drop({"/x/notes.txt", "/x/song.Mp3", "/x/folder", "/x/clip.vob", cue});
-    QCOMPARE(app.paths(), (QStringList{"/m/first.wav", "/x/song.Mp3", "/x/clip.vob", cue + "/Track01.cda",
-                                       cue + "/Track02.cda"}));
+    QTRY_COMPARE_WITH_TIMEOUT(app.paths(),
+                              (QStringList{"/m/first.wav", "/x/song.Mp3", "/x/clip.vob", cue + "/Track01.cda",
+                                           cue + "/Track02.cda"}),
+                              20000);
     QCOMPARE(app.list().strip()->text(), QStringLiteral("5"));
+}
+
+void PlaylistWindowTest::cueDropWaitsForItsTable()
+{
+    App app({"/m/first.wav"});
+    // The cue sheet does not answer (a FIFO nobody writes to yet): its table is read
+    // on a worker, and the window goes on.
+    QTemporaryDir dir;
+    const StalledFifo sheet(dir.filePath(QStringLiteral("disc.cue")));
+    QVERIFY(sheet.isValid());
+    QFile bin(dir.filePath(QStringLiteral("disc.bin")));
+    QVERIFY(bin.open(QIODevice::WriteOnly) && bin.write(QByteArray(400 * 2352, '\0')) > 0);
+    bin.close();
+    const QString cue = sheet.path();
+    app.list().DropTextTarget1Drop({"/x/a.mp3", cue, "/x/b.flac"});
+    QCOMPARE(app.paths(), QStringList{"/m/first.wav"});
+    // A drop without an image joins at once; another image while one is read is refused.
+    app.list().DropTextTarget1Drop({"/x/c.ogg"});
+    QCOMPARE(app.paths(), (QStringList{"/m/first.wav", "/x/c.ogg"}));
+    app.list().DropTextTarget1Drop({dir.filePath(QStringLiteral("other.cue"))});
+    QCOMPARE(app.dialogs.beeps, 1);
+    QCOMPARE(app.list().strip()->text(), QStringLiteral("2"));
+
+    // The sheet answers (libcdio opens it more than once): the first drop joins in its order.
+    const QStringList joined{"/m/first.wav", "/x/c.ogg", "/x/a.mp3", cue + "/Track01.cda", cue + "/Track02.cda",
+                             "/x/b.flac"};
+    QTRY_VERIFY_WITH_TIMEOUT((sheet.serveOnce("FILE \"disc.bin\" BINARY\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n"
+                                              "  TRACK 02 AUDIO\n    INDEX 01 00:03:00\n"),
+                              app.paths() == joined),
+                             20000);
+    QCOMPARE(app.list().strip()->text(), QStringLiteral("6"));
+    // The next image is taken again.
+    const QString other = dir.filePath(QStringLiteral("other.cue"));
+    QFile otherSheet(other);
+    QVERIFY(otherSheet.open(QIODevice::WriteOnly));
+    otherSheet.write("FILE \"other.bin\" BINARY\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n");
+    otherSheet.close();
+    QVERIFY(QFile::copy(bin.fileName(), dir.filePath(QStringLiteral("other.bin"))));
+    app.list().DropTextTarget1Drop({other});
+    QTRY_COMPARE_WITH_TIMEOUT(app.paths().size(), 7, 20000);
+    QCOMPARE(app.paths().last(), other + "/Track01.cda");
+    QCOMPARE(app.dialogs.beeps, 1);
 }
 
 void PlaylistWindowTest::dropOfUrisThroughTheView()
