@@ -1,9 +1,9 @@
 // The playback controller against a recording graph and scripted dialogs.
 #include "playback/PlaybackController.h"
 #include "playback/TitleSource.h"
-#include "playlist/ID3v1.h"
 #include "playlist/PlaylistModel.h"
 #include "playlist/PlaylistOrder.h"
+#include "playlist/TitleCache.h"
 #include "support/FakeMediaGraph.h"
 #include "support/ScriptedDialogs.h"
 
@@ -30,13 +30,7 @@ namespace {
 // Titles read at once, as a title source whose reads are all done.
 class ReadTitles : public TitleSource {
 public:
-    TagTitle tagTitle(const QString &path) override
-    {
-        TID3v1 tag;
-        if (!tag.ReadFromPath(path))
-            return {TagTitle::State::Unreadable, {}};
-        return tag.HasTag ? TagTitle{TagTitle::State::Tagged, tag.displayTitle()} : TagTitle{TagTitle::State::NoTag, {}};
-    }
+    TagTitle tagTitle(const QString &path) override { return TitleCache::readTag(path); }
 };
 
 struct Rig {
@@ -98,6 +92,7 @@ private Q_SLOTS:
     void titleLine();
     void gaplessHandOver_data();
     void gaplessHandOver();
+    void answersComeLaterAndOnlyTheNewestCounts();
 };
 
 void TestController::picking_data()
@@ -693,6 +688,38 @@ void TestController::gaplessHandOver()
     QCOMPARE(rig.ctl.statusText(), status);
     QCOMPARE(rig.ctl.StepMode(), int(PlaybackController::StepNext));
     QCOMPARE(rig.dialogs.messages.size(), status == QLatin1String("Stop") ? 1 : 0);
+}
+
+void TestController::answersComeLaterAndOnlyTheNewestCounts()
+{
+    // A real engine answers an open later; meanwhile the user may press Next again and
+    // again. Only the last open is answered; the strip shows "playing" only then.
+    Rig rig(entries(4));
+    rig.graph.holdAnswers = true;
+    rig.ctl.play();
+    QCOMPARE(rig.ctl.statusText(), QStringLiteral("Stop"));
+    QVERIFY(rig.ctl.isOpening());
+    rig.ctl.next();
+    rig.ctl.next();
+    QCOMPARE(rig.ctl.CurrentIndex(), 2);
+    rig.graph.finish();
+    for (int i = 0; i < 5; ++i)
+        rig.ctl.tick(); // no end while the open is pending
+    QCOMPARE(rig.graph.renderedPaths().size(), 3);
+    rig.graph.answerRender();
+    QVERIFY(!rig.ctl.isOpening());
+    QCOMPARE(rig.ctl.statusText(), QStringLiteral("Hraje"));
+    QCOMPARE(rig.graph.renderedPath(), QStringLiteral("/m/e2.ogg"));
+    QCOMPARE(rig.graph.preparedNext(), QStringLiteral("/m/e3.ogg")); // planned once it plays
+
+    // A late failure is reported with the file's name; the strip keeps its state.
+    rig.graph.failRenderOf("/m/e3.ogg", MediaGraphError(0x80070002, "Resource not found."));
+    rig.ctl.next();
+    QCOMPARE(rig.dialogs.messages.size(), 0);
+    rig.graph.answerRender();
+    QCOMPARE(rig.dialogs.messageTexts(), QStringList{"/m/e3.ogg\nSoubor nebyl nalezen. ($80070002)."});
+    QCOMPARE(rig.ctl.statusText(), QStringLiteral("Hraje"));
+    QCOMPARE(rig.ctl.CurrentIndex(), 3);
 }
 
 QTEST_GUILESS_MAIN(TestController)
