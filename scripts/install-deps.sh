@@ -28,7 +28,7 @@ dbus python3-dbus playerctl
 xdg-utils libglib2.0-bin shared-mime-info
 dosfstools ntfs-3g xorriso
 dvdauthor
-adwaita-icon-theme hicolor-icon-theme
+adwaita-icon-theme hicolor-icon-theme gtk-update-icon-cache
 fonts-dejavu-core
 php-cli php-sqlite3
 "

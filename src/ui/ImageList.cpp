@@ -1,5 +1,7 @@
 #include "ui/ImageList.h"
 
+#include "ui/IconThemeNames.h"
+
 #include <QPainter>
 #include <QPainterPath>
 #include <QPixmap>
@@ -107,10 +109,16 @@ QIcon ImageList::drawnIcon(int index)
 
 ImageList::ImageList()
 {
+    QStringList names;
+    for (int i = 0; i < Count; ++i)
+        names.append(themeName(i));
+    // Qt is asked only for names the theme has: its lookup of a missing name walks
+    // every folder of every theme (see IconThemeNames.h).
+    const QSet<QString> themed = icon_theme::available(names);
     icons_.reserve(Count);
     for (int i = 0; i < Count; ++i) {
-        const QIcon themed = QIcon::fromTheme(themeName(i));
-        icons_.append(themed.isNull() ? drawnIcon(i) : themed);
+        const QIcon icon = themed.contains(names[i]) ? QIcon::fromTheme(names[i]) : QIcon();
+        icons_.append(icon.isNull() ? drawnIcon(i) : icon);
     }
 }
 
