@@ -92,6 +92,14 @@ def fresh_env(work, name, registry):
     return env
 
 
+def user_env(work, name):
+    """A user's own folders, kept between the runs that use them; GStreamer keeps its
+    registry where it does for a user (no GST_REGISTRY)."""
+    env = fresh_env(work, name, '')
+    env.pop('GST_REGISTRY')
+    return env
+
+
 def run(argv, env, maps, sounds, seconds, cwd=None):
     """Starts argv, samples its CPU every 100 ms for `seconds`, then ends it."""
     t0 = time.monotonic()
@@ -215,7 +223,11 @@ def main():
     p.add_argument('--work', required=True)
     p.add_argument('--repeat', type=int, default=3)
     p.add_argument('--entries', type=int, default=100000)
+    p.add_argument('--cases', default='first,second,lists',
+                   help='comma-separated: first (very first and warm), second (a user\'s second start), '
+                        'lists (10 and long entries)')
     args = p.parse_args()
+    todo = set(args.cases.split(','))
     work = args.work
     tone = os.path.join(work, 'tone.mp3')
 
@@ -224,7 +236,7 @@ def main():
     songs = os.path.join(work, 'songs')
     os.makedirs(songs)
     extra = []
-    for i in range(1, args.entries):
+    for i in range(1, args.entries if 'lists' in todo else 10):
         path = os.path.join(songs, f'song{i}.mp3')
         source = os.path.join(songs, f'song{i - i % 10000}.mp3')
         if i % 10000 == 0:
@@ -246,27 +258,45 @@ def main():
                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, check=False)
 
     res = {k: [] for k in ('first_win_cold', 'first_sound_cold', 'first_win_warm', 'first_sound_warm',
-                           'gst_sound_cold', 'gst_sound_warm')}
+                           'gst_sound_cold', 'gst_sound_warm', 'user_win_1', 'user_sound_1', 'user_win_2',
+                           'user_sound_2', 'user_gst_sound')}
     cases = {n: {k: [] for k in ('all', 'sound', 'burst', 'cpu', 'rss', 'count')} for n in ('short', 'long')}
+    gst = ['gst-play-1.0', '--no-interactive', '-q']
     for r in range(args.repeat):
-        cold = os.path.join(work, f'registry-cold-{r}.bin')
-        exe = program_dir(args, 'a', short_list)
-        out = run([exe], fresh_env(work, 'cold', cold), maps, sounds, 4)
-        res['first_win_cold'].append(first(out['maps']))
-        res['first_sound_cold'].append(first_sound(out['sounds']))
-        exe = program_dir(args, 'a', short_list)
-        out = run([exe], fresh_env(work, 'warm', warm_registry), maps, sounds, 4)
-        res['first_win_warm'].append(first(out['maps']))
-        res['first_sound_warm'].append(first_sound(out['sounds']))
+        if 'second' in todo:
+            # A user's second start: one HOME and program folder for both starts, as a user
+            # has them; the first start leaves its files (associations, the icon in the
+            # user's hicolor theme, the MIME database, GStreamer's registry, settings).
+            # gst-play-1.0 then starts in the same HOME.
+            env = user_env(work, 'user')
+            exe = program_dir(args, 'user', short_list)
+            out = run([exe], env, maps, sounds, 4)
+            res['user_win_1'].append(first(out['maps']))
+            res['user_sound_1'].append(first_sound(out['sounds']))
+            out = run([exe], env, maps, sounds, 4)
+            res['user_win_2'].append(first(out['maps']))
+            res['user_sound_2'].append(first_sound(out['sounds']))
+            out = run(gst + [tone], env, maps, sounds, 3)
+            res['user_gst_sound'].append(first_sound(out['sounds']))
+        if 'first' in todo:
+            cold = os.path.join(work, f'registry-cold-{r}.bin')
+            exe = program_dir(args, 'a', short_list)
+            out = run([exe], fresh_env(work, 'cold', cold), maps, sounds, 4)
+            res['first_win_cold'].append(first(out['maps']))
+            res['first_sound_cold'].append(first_sound(out['sounds']))
+            exe = program_dir(args, 'a', short_list)
+            out = run([exe], fresh_env(work, 'warm', warm_registry), maps, sounds, 4)
+            res['first_win_warm'].append(first(out['maps']))
+            res['first_sound_warm'].append(first_sound(out['sounds']))
 
-        gst = ['gst-play-1.0', '--no-interactive', '-q']
-        out = run(gst + [tone], fresh_env(work, 'gcold', os.path.join(work, f'registry-gcold-{r}.bin')),
-                  maps, sounds, 4)
-        res['gst_sound_cold'].append(first_sound(out['sounds']))
-        out = run(gst + [tone], fresh_env(work, 'gsound', warm_registry), maps, sounds, 3)
-        res['gst_sound_warm'].append(first_sound(out['sounds']))
+            out = run(gst + [tone], fresh_env(work, 'gcold', os.path.join(work, f'registry-gcold-{r}.bin')),
+                      maps, sounds, 4)
+            res['gst_sound_cold'].append(first_sound(out['sounds']))
+        if 'first' in todo or 'lists' in todo:
+            out = run(gst + [tone], fresh_env(work, 'gsound', warm_registry), maps, sounds, 3)
+            res['gst_sound_warm'].append(first_sound(out['sounds']))
 
-        for name, entries in (('short', short_list), ('long', long_list)):
+        for name, entries in (('short', short_list), ('long', long_list)) if 'lists' in todo else ():
             exe = program_dir(args, name, entries)
             out = run([exe], fresh_env(work, name, warm_registry), maps, sounds, 15.2)
             c = cases[name]
@@ -288,31 +318,44 @@ def main():
     print()
     # gst-play-1.0 shows no window of its own here (no X video sink installed): its first
     # sound is the peer's first sign of life.
-    print('(a) exec -> first window mapped (peer: gst-play-1.0 first sound)')
-    print(f"    very first start: tarnel {fmt(m['first_win_cold'])}   gst-play-1.0 {fmt(m['gst_sound_cold'])}"
-          f"   ratio {ratio(m['first_win_cold'], m['gst_sound_cold'])}")
-    print(f"    warm:             tarnel {fmt(m['first_win_warm'])}   gst-play-1.0 {fmt(gst_sound)}"
-          f"   ratio {ratio(m['first_win_warm'], gst_sound)}")
-    print('(b) exec -> first sound (the playing stream appears on the null sink)')
-    print(f"    warm:             tarnel {fmt(m['first_sound_warm'])}   gst-play-1.0 {fmt(gst_sound)}"
-          f"   ratio {ratio(m['first_sound_warm'], gst_sound)}")
-    print(f"    very first start: tarnel {fmt(m['first_sound_cold'])}   gst-play-1.0 {fmt(m['gst_sound_cold'])}"
-          f"   ratio {ratio(m['first_sound_cold'], m['gst_sound_cold'])}")
-    # Every window: as many as the 10-entry case maps.
-    windows = max(cases['short']['count'] + [1])
-    summary = {}
-    for name in ('short', 'long'):
-        c = cases[name]
-        summary[name] = dict(all=median([nth(e, windows) for e in c['all']]), sound=median(c['sound']),
-                             burst=median(c['burst']), cpu=median(c['cpu']), rss=median(c['rss']))
-    print(f'(c) playlists ({windows} windows at start)')
-    for name, label in (('short', '10 entries'), ('long', f'{args.entries} entries')):
-        s = summary[name]
-        print(f"    {label:>15}: all windows {fmt(s['all'])}  first sound {fmt(s['sound'])} "
-              f"(ratio to gst-play-1.0 {ratio(s['sound'], gst_sound)})  CPU burst {fmt(s['burst'])}  "
-              f"CPU 2-15 s {fmt(s['cpu'], '%')}  RSS at 3 s {fmt(s['rss'], 'MiB')}")
-    s, l = summary['short'], summary['long']
-    print(f"    long list costs: windows +{fmt(l['all'] - s['all'])}, first sound +{fmt(l['sound'] - s['sound'])}")
+    if 'first' in todo:
+        print('(a) exec -> first window mapped (peer: gst-play-1.0 first sound)')
+        print(f"    very first start: tarnel {fmt(m['first_win_cold'])}   gst-play-1.0 {fmt(m['gst_sound_cold'])}"
+              f"   ratio {ratio(m['first_win_cold'], m['gst_sound_cold'])}")
+        print(f"    warm:             tarnel {fmt(m['first_win_warm'])}   gst-play-1.0 {fmt(gst_sound)}"
+              f"   ratio {ratio(m['first_win_warm'], gst_sound)}")
+        print('(b) exec -> first sound (the playing stream appears on the null sink)')
+        print(f"    warm:             tarnel {fmt(m['first_sound_warm'])}   gst-play-1.0 {fmt(gst_sound)}"
+              f"   ratio {ratio(m['first_sound_warm'], gst_sound)}")
+        print(f"    very first start: tarnel {fmt(m['first_sound_cold'])}   gst-play-1.0 {fmt(m['gst_sound_cold'])}"
+              f"   ratio {ratio(m['first_sound_cold'], m['gst_sound_cold'])}")
+    if 'lists' in todo:
+        # Every window: as many as the 10-entry case maps.
+        windows = max(cases['short']['count'] + [1])
+        summary = {}
+        for name in ('short', 'long'):
+            c = cases[name]
+            summary[name] = dict(all=median([nth(e, windows) for e in c['all']]), sound=median(c['sound']),
+                                 burst=median(c['burst']), cpu=median(c['cpu']), rss=median(c['rss']))
+        print(f'(c) playlists ({windows} windows at start)')
+        for name, label in (('short', '10 entries'), ('long', f'{args.entries} entries')):
+            s = summary[name]
+            print(f"    {label:>15}: all windows {fmt(s['all'])}  first sound {fmt(s['sound'])} "
+                  f"(ratio to gst-play-1.0 {ratio(s['sound'], gst_sound)})  CPU burst {fmt(s['burst'])}  "
+                  f"CPU 2-15 s {fmt(s['cpu'], '%')}  RSS at 3 s {fmt(s['rss'], 'MiB')}")
+        s, l = summary['short'], summary['long']
+        print(f"    long list costs: windows +{fmt(l['all'] - s['all'])}, first sound +{fmt(l['sound'] - s['sound'])}")
+    if 'second' in todo:
+        # The same HOME as the start before; gst-play-1.0 right after, in that HOME.
+        peer = m['user_gst_sound']
+        print("(d) a user's second start (HOME kept from a first start; peer: gst-play-1.0 in that HOME)")
+        print(f"    first window:  tarnel {fmt(m['user_win_2'])}   gst-play-1.0 first sound {fmt(peer)}"
+              f"   ratio {ratio(m['user_win_2'], peer)}   (this user's first start: {fmt(m['user_win_1'])})")
+        print(f"    first sound:   tarnel {fmt(m['user_sound_2'])}   gst-play-1.0 {fmt(peer)}"
+              f"   ratio {ratio(m['user_sound_2'], peer)}   (this user's first start: {fmt(m['user_sound_1'])})")
+        print('    each run (window / sound / gst-play-1.0 sound): ' + ', '.join(
+            f'{w:.3f} / {so:.3f} / {g:.3f}' for w, so, g in
+            zip(res['user_win_2'], res['user_sound_2'], res['user_gst_sound'])))
 
 
 if __name__ == '__main__':

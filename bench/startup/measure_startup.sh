@@ -4,8 +4,8 @@
 #
 #   bench/startup/measure_startup.sh
 # Environment: BUILD (build folder, default build), REPEAT (runs of each case, default 3;
-# medians are printed), ENTRIES (the long playlist, default 100000), KEEP=1 keeps the
-# work folder.
+# medians are printed), ENTRIES (the long playlist, default 100000), CASES (comma-separated
+# from first, second, lists; default all), KEEP=1 keeps the work folder.
 #
 # What it measures (times from exec, medians):
 #  (a) first window mapped, on a very first start (fresh GST_REGISTRY, HOME and XDG
@@ -15,7 +15,10 @@
 #      playing the same MP3, warm;
 #  (c) a 10-entry and a long playlist: every window mapped, first sound, the CPU burst
 #      (utime + stime from /proc/PID/stat every 100 ms; it ends where 300 ms in a row
-#      use under 20 % of one core), CPU use from 2 s to 15 s and RSS at 3 s.
+#      use under 20 % of one core), CPU use from 2 s to 15 s and RSS at 3 s;
+#  (d) a user's second start: a fresh HOME and program folder, a first start in them,
+#      then the start that is measured (first window, first sound) and gst-play-1.0 in
+#      the same HOME (GStreamer's registry where a user has it, in ~/.cache).
 set -eu
 
 root=$(cd "$(dirname "$0")/../.." && pwd)
@@ -75,4 +78,4 @@ ffmpeg -loglevel error -f lavfi -i "sine=frequency=440:duration=20" \
 
 DISPLAY=":$display" /usr/bin/python3 "$root/bench/startup/measure_startup.py" \
     --player "$player" --dist "$build/dist" --work "$work" \
-    --repeat "${REPEAT:-3}" --entries "${ENTRIES:-100000}"
+    --repeat "${REPEAT:-3}" --entries "${ENTRIES:-100000}" --cases "${CASES:-first,second,lists}"
