@@ -85,6 +85,8 @@ void GstEngine::toReady(bool reset)
     // After a failure playbin may keep pieces of the failed media: start again from NULL.
     gst_element_set_state(parts_.playbin, reset ? GST_STATE_NULL : GST_STATE_READY);
     ++generation_;
+    // A picture the sink delivered while the GUI thread dropped the media is gone too.
+    frames_.clear();
     loadedTicket_ = 0;
     playing_ = false;
     cachedDurationMs_ = 0;

@@ -49,13 +49,8 @@ GstPipelineParts GstPipelineParts::build(AudioTap *tap)
         gst_object_unref(pulse);
         sink = gst_element_factory_make("pulsesink", nullptr);
     }
-    if (sink) {
-        // The sink wakes once a segment: 40 ms segments instead of 10 ms cost a quarter
-        // of the wake-ups, with the same 200 ms of sound buffered.
-        g_object_set(sink, "latency-time", G_GINT64_CONSTANT(40000), "buffer-time", G_GINT64_CONSTANT(200000), nullptr);
-    } else {
+    if (!sink)
         sink = gst_element_factory_make("autoaudiosink", nullptr);
-    }
     parts.audioSink = sink;
     // One sample format for every entry: a decoder that gives integers after one that
     // gave floats would make the sink renegotiate at the joint, which costs about 0.1 s
