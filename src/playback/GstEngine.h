@@ -92,7 +92,7 @@ public:
 
     // Any thread.
     std::atomic<quint64> latestTicket{0};
-    std::atomic<int> prerollTimeoutMs{5000};
+    std::atomic<int> prerollTimeoutMs{20000};
     // Wakes a load that waits, so it can see it has been superseded.
     void requestChanged();
     // The GUI side is going: nothing is posted any more.

@@ -177,7 +177,8 @@ private:
     QString nextPath_;
     int volume_ = 10000;
     VideoBalance balanceValues_;
-    int prerollTimeoutMs_ = 5000;
+    // The wait is the worker's, not a window's: a slow mount may take its time.
+    int prerollTimeoutMs_ = 20000;
     MediaGraphError lastError_{0, QString()};
     DvdRenderStatus lastDvdStatus_;
     std::unique_ptr<GstDvdNavigator> navigator_; // while a DVD is loaded
