@@ -85,8 +85,9 @@ void GstEngine::toReady(bool reset)
     // After a failure playbin may keep pieces of the failed media: start again from NULL.
     gst_element_set_state(parts_.playbin, reset ? GST_STATE_NULL : GST_STATE_READY);
     ++generation_;
-    // A picture the sink delivered while the GUI thread dropped the media is gone too.
+    // The old media has stopped: the next pictures are the new media's.
     frames_.clear();
+    frames_.setOpen(true);
     loadedTicket_ = 0;
     playing_ = false;
     cachedDurationMs_ = 0;

@@ -111,6 +111,10 @@ void GstFrameStore::take(GstAppSink *sink, bool preroll)
     GstSample *sample = preroll ? gst_app_sink_pull_preroll(sink) : gst_app_sink_pull_sample(sink);
     if (!sample)
         return;
+    if (!open_) {
+        gst_sample_unref(sample);
+        return;
+    }
     {
         // Shown here, on the streaming thread, by an observer that draws for itself.
         std::lock_guard lock(observerMutex_);

@@ -32,6 +32,8 @@ public:
     void setObserver(VideoFrameObserver *observer);
     // Forgets the kept picture and shows the observer a null one (black).
     void clear();
+    // While closed, pictures the sink still delivers (media being dropped) are ignored.
+    void setOpen(bool open) { open_ = open; }
     // Called (streaming thread) after each new picture unless a notice is still pending;
     // whoever handles it calls noticeTaken().
     std::function<void()> notify;
@@ -46,4 +48,5 @@ private:
     std::mutex observerMutex_;
     VideoFrameObserver *observer_ = nullptr;
     std::atomic<bool> noticePending_{false};
+    std::atomic<bool> open_{true};
 };

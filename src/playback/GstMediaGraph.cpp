@@ -104,6 +104,7 @@ void GstMediaGraph::dropMedia()
     engine_->withdrawNext(++nextOffer_);
     engine_->positionMs = 0;
     engine_->durationMs = 0;
+    engine_->frames().setOpen(false);
     engine_->frames().clear();
     std::shared_ptr<GstDvdNavigator> navigator(navigator_.release());
     worker_->post([engine = engine_, ticket, navigator] { engine->drop(ticket, navigator); });
