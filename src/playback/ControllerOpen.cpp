@@ -9,13 +9,6 @@ namespace {
 
 const QString kDvdExtension = QStringLiteral(".IFO");
 
-bool isVideoExtension(const QString &upperExt)
-{
-    static const QStringList video = {QStringLiteral(".AVI"), QStringLiteral(".ASF"), QStringLiteral(".MPG"),
-                                      QStringLiteral(".MPEG"), QStringLiteral(".WMV")};
-    return video.contains(upperExt);
-}
-
 } // namespace
 
 MediaGraphError PlaybackController::openFailure(const QString &path, const MediaGraphError &error) const
@@ -41,7 +34,7 @@ void PlaybackController::openEntry(const QString &path)
         return;
     }
     graph_.setMode(GraphMode::Normal);
-    if (isVideoExtension(ext))
+    if (GaplessPlan::bringsUpVideoWindow(ext))
         Q_EMIT showVideoWindowRequested();
     graph_.setActive(true);
     graph_.resetGraph();

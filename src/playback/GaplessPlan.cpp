@@ -6,14 +6,14 @@
 
 #include <QStringList>
 
-namespace {
-
-bool isVideoWindowExtension(const QString &upperExt)
+bool GaplessPlan::bringsUpVideoWindow(const QString &upperExt)
 {
     static const QStringList video = {QStringLiteral(".AVI"), QStringLiteral(".ASF"), QStringLiteral(".MPG"),
                                       QStringLiteral(".MPEG"), QStringLiteral(".WMV")};
     return video.contains(upperExt);
 }
+
+namespace {
 
 enum class MediaKind { Unknown, Audio, Video };
 
@@ -29,7 +29,7 @@ MediaKind kindOf(const QString &upperExt)
                                       QStringLiteral(".MKV")};
     if (audio.contains(upperExt))
         return MediaKind::Audio;
-    if (isVideoWindowExtension(upperExt) || video.contains(upperExt))
+    if (GaplessPlan::bringsUpVideoWindow(upperExt) || video.contains(upperExt))
         return MediaKind::Video;
     return MediaKind::Unknown;
 }

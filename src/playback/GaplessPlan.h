@@ -20,6 +20,8 @@ public:
         QString path;
     };
 
+    // The extensions (upper case, dot included) that make the video window appear.
+    static bool bringsUpVideoWindow(const QString &upperExt);
     static bool canFollow(const QString &previousPath, const QString &path, bool videoWindowShown);
 
     // Plans the entry to follow the last handed one, or `current` when none is handed;

@@ -193,13 +193,9 @@ void GstEngine::load(quint64 ticket, const QByteArray &uri, const QString &probe
     gint64 start = 0;
     if (gst_element_query_position(parts_.playbin, GST_FORMAT_TIME, &start) && start > 0)
         loaded.startOffsetMs = start / GST_MSECOND;
-    gint64 duration = -1;
-    if (gst_element_query_duration(parts_.playbin, GST_FORMAT_TIME, &duration) && duration > 0)
-        loaded.durationMs = static_cast<std::uint32_t>(std::min<gint64>(duration / GST_MSECOND, UINT32_MAX));
+    readDuration();
+    loaded.durationMs = cachedDurationMs_;
     startOffsetMs_ = loaded.startOffsetMs;
-    cachedDurationMs_ = loaded.durationMs;
-    durationAskedAt_ = std::chrono::steady_clock::now();
-    durationMs = loaded.durationMs;
     loaded.hasVideo = hasVideoNow();
     loaded.generation = generation_.load();
     if (seekMs >= 0) {
@@ -262,18 +258,18 @@ void GstEngine::setPlaying(quint64 ticket, bool playing)
     }
     playing_ = playing;
     if (!playing)
-        query(ticket, startOffsetMs_); // where it stopped, for whoever asks next
+        query(ticket); // where it stopped, for whoever asks next
 }
 
 void GstEngine::refresh()
 {
     if (playing_ && loadedTicket_ != 0)
-        query(loadedTicket_, startOffsetMs_);
+        query(loadedTicket_);
 }
 
 void GstEngine::seekDone(quint64 ticket)
 {
-    query(ticket, startOffsetMs_);
+    query(ticket);
     post([ticket](Listener &l) { l.engineSeekDone(ticket); });
 }
 
@@ -300,42 +296,41 @@ void GstEngine::drop(quint64 ticket, std::shared_ptr<GstDvdNavigator> navigator)
     toReady();
 }
 
-void GstEngine::query(quint64 ticket, qint64 startOffsetMs)
+void GstEngine::readDuration()
+{
+    gint64 duration = -1;
+    if (gst_element_query_duration(parts_.playbin, GST_FORMAT_TIME, &duration) && duration > 0) {
+        cachedDurationMs_ = static_cast<std::uint32_t>(std::min<gint64>(duration / GST_MSECOND, UINT32_MAX));
+        durationAskedAt_ = std::chrono::steady_clock::now();
+    }
+    durationMs = cachedDurationMs_;
+}
+
+void GstEngine::query(quint64 ticket)
 {
     queryPending = false;
     if (stale(ticket) || loadedTicket_ != ticket)
         return;
     // The length hardly changes while a file plays (an estimate that improves, a
     // growing file): asked of the pipeline at most once a second once it is known.
-    const auto now = std::chrono::steady_clock::now();
-    if (cachedDurationMs_ == 0 || durationStale_.exchange(false) || now - durationAskedAt_ >= std::chrono::seconds(1)) {
-        gint64 duration = -1;
-        if (gst_element_query_duration(parts_.playbin, GST_FORMAT_TIME, &duration) && duration > 0) {
-            cachedDurationMs_ = static_cast<std::uint32_t>(std::min<gint64>(duration / GST_MSECOND, UINT32_MAX));
-            durationAskedAt_ = now;
-        }
-    }
+    if (cachedDurationMs_ == 0 || durationStale_.exchange(false)
+        || std::chrono::steady_clock::now() - durationAskedAt_ >= std::chrono::seconds(1))
+        readDuration();
     gint64 position = -1;
     // The audio sink knows what is heard; files without sound ask the pipeline.
     const bool heard = parts_.audioSink && gst_element_query_position(parts_.audioSink, GST_FORMAT_TIME, &position)
                        && position >= 0;
     if (heard || (gst_element_query_position(parts_.playbin, GST_FORMAT_TIME, &position) && position >= 0)) {
-        const gint64 fromStart = std::max<gint64>(0, position / GST_MSECOND - startOffsetMs);
+        const gint64 fromStart = std::max<gint64>(0, position / GST_MSECOND - startOffsetMs_);
         positionMs = static_cast<std::uint32_t>(std::min<gint64>(fromStart, UINT32_MAX));
     }
-    durationMs = cachedDurationMs_;
 }
 
 void GstEngine::ended(quint64 ticket)
 {
     if (stale(ticket) || loadedTicket_ != ticket)
         return;
-    gint64 duration = -1;
-    if (gst_element_query_duration(parts_.playbin, GST_FORMAT_TIME, &duration) && duration > 0) {
-        cachedDurationMs_ = static_cast<std::uint32_t>(std::min<gint64>(duration / GST_MSECOND, UINT32_MAX));
-        durationAskedAt_ = std::chrono::steady_clock::now();
-        durationMs = cachedDurationMs_;
-    }
+    readDuration();
     post([ticket](Listener &l) { l.engineEnded(ticket); });
 }
 

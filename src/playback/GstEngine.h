@@ -118,7 +118,7 @@ public:
     void setPlaying(quint64 ticket, bool playing);
     void seek(quint64 ticket, qint64 targetMs, bool restartAfterEnd);
     void drop(quint64 ticket, std::shared_ptr<GstDvdNavigator> navigator);
-    void query(quint64 ticket, qint64 startOffsetMs);
+    void query(quint64 ticket);
     // The worker's tick while the media plays: keeps position and duration fresh.
     void refresh();
     // After a seek has completed: fresh figures, then the GUI side hears it is done.
@@ -172,6 +172,8 @@ private:
     void onBusMessage(GstMessage *message); // any thread
     void onAboutToFinish();                  // a streaming thread
     bool hasVideoNow();
+    // Asks playbin for the length; keeps the answer when it knows one.
+    void readDuration();
 
     GstPipelineParts parts_;
     GstFrameStore frames_;

@@ -17,6 +17,11 @@ namespace {
 constexpr int kShutdownWaitMs = 3000;
 } // namespace
 
+void GstMediaGraph::ensureInitialised()
+{
+    gst_start::ensureInitialised();
+}
+
 GstMediaGraph::GstMediaGraph(QObject *parent)
     : MediaGraph(parent)
 {
@@ -199,7 +204,7 @@ void GstMediaGraph::setPrerollTimeoutMs(int ms)
 void GstMediaGraph::requestFigures() const
 {
     if (!engine_->queryPending.exchange(true))
-        worker_->post([engine = engine_, ticket = ticket_, offset = startOffsetMs_] { engine->query(ticket, offset); });
+        worker_->post([engine = engine_, ticket = ticket_] { engine->query(ticket); });
 }
 
 std::uint32_t GstMediaGraph::durationMs() const
