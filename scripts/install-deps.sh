@@ -27,7 +27,7 @@ ffmpeg sox python3 lame
 libgtest-dev libbenchmark-dev
 xvfb xauth x11-xserver-utils
 dbus python3-dbus playerctl
-xdg-utils libglib2.0-bin shared-mime-info desktop-file-utils appstream
+xdg-utils libglib2.0-bin shared-mime-info desktop-file-utils appstream procps
 dosfstools ntfs-3g xorriso
 dvdauthor
 adwaita-icon-theme hicolor-icon-theme gtk-update-icon-cache

@@ -117,7 +117,9 @@ QByteArray desktopEntryText(const QString &programPath)
     // A user's copy left behind by a removed program leaves the menu with it.
     text += desktop_entry::escapeValue(programPath);
     text += QStringLiteral("\nExec=") + desktop_entry::escapeValue(exec);
-    text += QStringLiteral("\nIcon=tarnel\nTerminal=false\nCategories=AudioVideo;Audio;Video;Player;\nMimeType=");
+    text += QStringLiteral("\nIcon=tarnel\nTerminal=false\nCategories=AudioVideo;Audio;Video;Player;\n"
+                           "Keywords=music;video;DVD;radio;MP3;converter;\n"
+                           "Keywords[cs]=hudba;video;DVD;rádio;MP3;převod;\nMimeType=");
     text += mimeTypes().join(QLatin1Char(';')) + QStringLiteral(";\n");
     return text.toUtf8();
 }
