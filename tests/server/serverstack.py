@@ -128,13 +128,16 @@ class Postgres:
     """A private PostgreSQL cluster on 127.0.0.1, trust authentication, database tarnel."""
 
     def __init__(self):
-        self.dir = tempfile.mkdtemp(prefix='tarnel-pg-')
         self.port = free_port()
         self.user = None
         if os.geteuid() == 0:  # the server refuses to run as root
             self.user = 'postgres'
+            # In /tmp, whatever TMPDIR says: the postgres user must reach the folder.
+            self.dir = tempfile.mkdtemp(prefix='tarnel-pg-', dir='/tmp')
             os.chown(self.dir, pwd.getpwnam('postgres').pw_uid, pwd.getpwnam('postgres').pw_gid)
             os.chmod(self.dir, 0o700)
+        else:
+            self.dir = tempfile.mkdtemp(prefix='tarnel-pg-')
 
     def _run(self, *args):
         cmd = list(args)
