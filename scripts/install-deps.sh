@@ -6,6 +6,8 @@
 #                            PulseAudio server; it leaves PulseAudio installed) and
 #                            fusepy for the slow file system of bench/responsiveness,
 #                            numpy for the analysis of recordings
+#   install-deps.sh --package also what building the Debian packages takes
+#                            (dpkg-buildpackage -us -uc -b, then lintian)
 set -e
 
 PACKAGES="
@@ -25,7 +27,7 @@ ffmpeg sox python3 lame
 libgtest-dev libbenchmark-dev
 xvfb xauth x11-xserver-utils
 dbus python3-dbus playerctl
-xdg-utils libglib2.0-bin shared-mime-info
+xdg-utils libglib2.0-bin shared-mime-info desktop-file-utils appstream
 dosfstools ntfs-3g xorriso
 dvdauthor
 adwaita-icon-theme hicolor-icon-theme gtk-update-icon-cache
@@ -33,9 +35,20 @@ fonts-dejavu-core
 php-cli php-sqlite3 php-pgsql php-fpm nginx-light postgresql
 "
 
-if [ "${1:-}" = --bench ]; then
-    PACKAGES="$PACKAGES pipewire pipewire-pulse wireplumber dbus gstreamer1.0-x python3-fusepy fuse3 python3-numpy"
-fi
+for option in "$@"; do
+    case "$option" in
+    --bench)
+        PACKAGES="$PACKAGES pipewire pipewire-pulse wireplumber dbus gstreamer1.0-x python3-fusepy fuse3 python3-numpy"
+        ;;
+    --package)
+        PACKAGES="$PACKAGES dpkg-dev debhelper lintian ccache"
+        ;;
+    *)
+        echo "install-deps: unknown option $option" >&2
+        exit 2
+        ;;
+    esac
+done
 
 missing=""
 for p in $PACKAGES; do

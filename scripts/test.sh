@@ -1,7 +1,8 @@
 #!/bin/sh
 # Installs what is missing, builds the player and its tests twice (a normal build and
 # one with AddressSanitizer and UndefinedBehaviorSanitizer), starts a private PulseAudio
-# with a null sink, and runs every test. Must run as root on Debian 12.
+# with a null sink, runs every test, and checks what `cmake --install` lays down
+# (scripts/check-install.sh). Must run as root on Debian 12.
 set -e
 cd "$(dirname "$0")/.."
 root=$(pwd)
@@ -33,4 +34,7 @@ ctest --test-dir build -j2 --output-on-failure || status=1
 # The sanitizer build runs the tests of the plain classes.
 ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
     ctest --test-dir build-asan -L unit -j2 --output-on-failure || status=1
+# What `cmake --install` lays down, from the build above, and the installed player run
+# by a normal user.
+"$root/scripts/check-install.sh" build || status=1
 exit $status

@@ -34,7 +34,7 @@ public:
            const SystemServices &services = {}, QWidget *parent = nullptr);
     ~TForm1() override;
 
-    static QString caption() { return QStringLiteral("Tarnel 0.298"); }
+    static QString caption() { return QStringLiteral("Tarnel " TARNEL_VERSION); }
 
     // Start-up registers each window as it is created, in creation order.
     void registerWindow(WindowId id, QWidget *window, StoredWindow *stored) override;

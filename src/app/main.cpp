@@ -19,6 +19,7 @@
 #include <QApplication>
 #include <QFile>
 #include <QIcon>
+#include <QStandardPaths>
 #include <QWidget>
 
 #include <cstdio>
@@ -97,11 +98,14 @@ int main(int argc, char *argv[])
     // The platform's services: logind on the system bus, the X server the windows are
     // on, the user's own folders, MPRIS on the session bus. Only this function makes them.
     const QString programDir = program_dir::ofExecutable();
-    const QString programPath = QCoreApplication::applicationFilePath();
     LogindSession session(QDBusConnection::systemBus());
     X11DisplayControl display(X11DisplayControl::displayOfApplication());
-    FileAssociations associations(programPath, programDir + QStringLiteral("tarnel.svg"), desktop_entry::dataHome(),
-                                  desktop_entry::configHome());
+    QStringList systemDataDirs = QStandardPaths::standardLocations(QStandardPaths::GenericDataLocation);
+    systemDataDirs.removeAll(desktop_entry::dataHome());
+    FileAssociations associations(QCoreApplication::applicationFilePath(), programDir + QStringLiteral("tarnel.svg"),
+                                  desktop_entry::dataHome(), desktop_entry::configHome(), systemDataDirs);
+    // Installed by the package: /usr/bin/tarnel, as the system's menu entry starts it.
+    const QString programPath = associations.launcher();
     SystemServices services;
     services.session = &session;
     services.display = &display;

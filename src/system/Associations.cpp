@@ -109,12 +109,54 @@ QByteArray desktopEntryText(const QString &programPath)
 {
     // %f: one file per program start, handed over as one argument whatever it contains.
     const QString exec = desktop_entry::execArgument(programPath) + QStringLiteral(" %f");
-    QString text = QStringLiteral("[Desktop Entry]\nType=Application\nName=Tarnel\nGenericName=Media player\n"
-                                  "GenericName[cs]=Přehrávač médií\nExec=");
-    text += desktop_entry::escapeValue(exec);
+    QString text = QStringLiteral("[Desktop Entry]\nType=Application\nName=Tarnel\nName[cs]=Tarnel\n"
+                                  "GenericName=Media player\nGenericName[cs]=Přehrávač médií\n"
+                                  "Comment=Play audio, video, DVDs and internet radio; convert to WAV and MP3\n"
+                                  "Comment[cs]=Přehrávání zvuku, videa, DVD a internetových rádií; převod do WAV a MP3\n"
+                                  "TryExec=");
+    // A user's copy left behind by a removed program leaves the menu with it.
+    text += desktop_entry::escapeValue(programPath);
+    text += QStringLiteral("\nExec=") + desktop_entry::escapeValue(exec);
     text += QStringLiteral("\nIcon=tarnel\nTerminal=false\nCategories=AudioVideo;Audio;Video;Player;\nMimeType=");
     text += mimeTypes().join(QLatin1Char(';')) + QStringLiteral(";\n");
     return text.toUtf8();
+}
+
+namespace {
+
+// The program of an Exec value: its first argument, unquoted.
+QString execProgram(const QString &exec)
+{
+    QString program;
+    if (!exec.startsWith(QLatin1Char('"')))
+        return exec.section(QLatin1Char(' '), 0, 0);
+    for (qsizetype i = 1; i < exec.size(); ++i) {
+        if (exec[i] == QLatin1Char('"'))
+            break;
+        if (exec[i] == QLatin1Char('\\') && i + 1 < exec.size())
+            ++i;
+        program += exec[i];
+    }
+    return program;
+}
+
+} // namespace
+
+QString systemLauncher(const QString &programPath, const QStringList &systemDataDirs)
+{
+    const QString self = QFileInfo(programPath).canonicalFilePath();
+    for (const QString &dir : systemDataDirs) {
+        const QString text = QString::fromUtf8(readFile(dir + QStringLiteral("/applications/") + desktopFileName()));
+        for (const QString &line : text.split(QLatin1Char('\n'))) {
+            if (!line.startsWith(QStringLiteral("Exec=")))
+                continue;
+            const QString program = execProgram(line.mid(5).trimmed());
+            if (!self.isEmpty() && QFileInfo(program).canonicalFilePath() == self)
+                return program;
+            break;
+        }
+    }
+    return {};
 }
 
 QByteArray mimePackageText()
@@ -181,27 +223,37 @@ QString withDefaults(const QString &mimeappsText, const QStringList &types)
 } // namespace associations
 
 FileAssociations::FileAssociations(const QString &programPath, const QString &iconFile, const QString &dataHome,
-                                   const QString &configHome, QObject *parent)
+                                   const QString &configHome, const QStringList &systemDataDirs, QObject *parent)
     : QObject(parent)
     , programPath_(programPath)
+    , launcher_(associations::systemLauncher(programPath, systemDataDirs))
+    , systemWide_(!launcher_.isEmpty())
     , iconFile_(iconFile)
     , dataHome_(dataHome)
     , configHome_(configHome)
 {
+    if (launcher_.isEmpty())
+        launcher_ = programPath_;
 }
 
 void FileAssociations::rewrite()
 {
     using namespace associations;
-    writeIfChanged(dataHome_ + QStringLiteral("/applications/") + desktopFileName(), desktopEntryText(programPath_));
-    const QByteArray icon = readFile(iconFile_);
-    if (!icon.isEmpty())
-        writeIfChanged(dataHome_ + QStringLiteral("/icons/hicolor/scalable/apps/tarnel.svg"), icon);
+    writeIfChanged(dataHome_ + QStringLiteral("/applications/") + desktopFileName(), desktopEntryText(launcher_));
 
     const QString mimeappsPath = configHome_ + QStringLiteral("/mimeapps.list");
     const QString before = text_codec::decode(readFile(mimeappsPath));
     const QString after = withDefaults(before, mimeTypes());
     writeIfChanged(mimeappsPath, after.toUtf8());
+
+    if (systemWide_) {
+        // The package's icon and MIME definitions serve every user.
+        Q_EMIT mimeDatabaseReady();
+        return;
+    }
+    const QByteArray icon = readFile(iconFile_);
+    if (!icon.isEmpty())
+        writeIfChanged(dataHome_ + QStringLiteral("/icons/hicolor/scalable/apps/tarnel.svg"), icon);
 
     const bool changed = writeIfChanged(dataHome_ + QStringLiteral("/mime/packages/tarnel.xml"), mimePackageText());
     if (changed || !QFileInfo::exists(dataHome_ + QStringLiteral("/mime/mime.cache")))

@@ -87,7 +87,7 @@ void StartupTest::firstStartDefaults()
     QCOMPARE(run.graph.volume(), 5000);
     QCOMPARE(m.Label2->text(), m.languageLines().line(16));
     QVERIFY(!m.Label2->text().isEmpty());
-    QCOMPARE(m.findChild<QLabel *>(QStringLiteral("Panel1"))->text(), QStringLiteral("Tarnel 0.298"));
+    QCOMPARE(m.findChild<QLabel *>(QStringLiteral("Panel1"))->text(), QStringLiteral("Tarnel " TARNEL_VERSION));
     for (int i = 0; i < 7; ++i) {
         QWidget *w = window(formNames[i]);
         QVERIFY2(w && w->isVisible(), formNames[i]);

@@ -137,9 +137,9 @@ void TestTForm2::checkAtStart_data()
 {
     QTest::addColumn<QByteArray>("release");
     QTest::addColumn<bool>("found");
-    QTest::newRow("same caption") << QByteArray("Tarnel 0.298\r\n") << false;
-    QTest::newRow("trailing space") << QByteArray("Tarnel 0.298 \r\n") << true;
-    QTest::newRow("letter case") << QByteArray("TARNEL 0.298") << true;
+    QTest::newRow("same caption") << QByteArray("Tarnel " TARNEL_VERSION "\r\n") << false;
+    QTest::newRow("trailing space") << QByteArray("Tarnel " TARNEL_VERSION " \r\n") << true;
+    QTest::newRow("letter case") << QByteArray("TARNEL " TARNEL_VERSION) << true;
 }
 
 void TestTForm2::checkAtStart()

@@ -1,9 +1,10 @@
 // File associations in a temporary home, checked with the desktop's own tools: GIO
 // finds the type of every associated extension (our MIME definitions included) and
 // names this program its default, xdg-mime agrees, and mimeapps.list keeps every
-// other line.
+// other line. Installed by the package, the user's entry follows the system's.
 #include "system/Associations.h"
 
+#include <unistd.h>
 
 #include <QTemporaryDir>
 #include <QtTest>
@@ -16,6 +17,9 @@ private Q_SLOTS:
     void everyExtensionOpensHere();
     void mimeappsKeepsOtherLines();
     void desktopEntry();
+    void systemEntryIsFollowed_data();
+    void systemEntryIsFollowed();
+    void shippedFilesAreTheProgramsOwn();
 
 private:
     QString tool(const QString &program, const QStringList &args);
@@ -122,6 +126,73 @@ void AssociationsTest::desktopEntry()
     QVERIFY(entry.contains(QStringLiteral("\nMimeType=") + associations::mimeTypes().join(QLatin1Char(';'))
                            + QStringLiteral(";\n")));
     QVERIFY(associations::desktopEntryText(QStringLiteral("/opt/tarnel/tarnel")).contains("\nExec=/opt/tarnel/tarnel %f\n"));
+}
+
+namespace {
+
+QByteArray contents(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("(missing)");
+}
+
+} // namespace
+
+void AssociationsTest::systemEntryIsFollowed_data()
+{
+    QTest::addColumn<QString>("systemEntryStarts"); // relative to the root; empty: no system entry
+    QTest::addColumn<bool>("followed");
+    QTest::newRow("no system entry") << QString() << false;
+    QTest::newRow("system entry starts this program through its link") << "usr/bin/tarnel" << true;
+    QTest::newRow("system entry starts another program") << "opt/other/tarnel" << false;
+}
+
+void AssociationsTest::systemEntryIsFollowed()
+{
+    QFETCH(QString, systemEntryStarts);
+    QFETCH(bool, followed);
+    // The package's layout: the program in its folder, the launcher a relative link to it.
+    QTemporaryDir root;
+    const QDir r(root.path());
+    QVERIFY(r.mkpath(QStringLiteral("usr/lib/tarnel")) && r.mkpath(QStringLiteral("usr/bin"))
+            && r.mkpath(QStringLiteral("opt/other")) && r.mkpath(QStringLiteral("usr/share/applications")));
+    const QString program = r.filePath(QStringLiteral("usr/lib/tarnel/tarnel"));
+    QVERIFY(QFile::copy(QStringLiteral("/bin/true"), program));
+    QVERIFY(QFile::copy(QStringLiteral("/bin/true"), r.filePath(QStringLiteral("opt/other/tarnel"))));
+    QCOMPARE(::symlink("../lib/tarnel/tarnel", QFile::encodeName(r.filePath(QStringLiteral("usr/bin/tarnel")))), 0);
+    if (!systemEntryStarts.isEmpty()) {
+        QFile entry(r.filePath(QStringLiteral("usr/share/applications/tarnel.desktop")));
+        QVERIFY(entry.open(QIODevice::WriteOnly));
+        entry.write(associations::desktopEntryText(r.filePath(systemEntryStarts)));
+    }
+
+    const QString data = r.filePath(QStringLiteral("home/data"));
+    FileAssociations associations(program, qEnvironmentVariable("TARNEL_SOURCE_DIR") + QStringLiteral("/data/tarnel.svg"),
+                                  data, r.filePath(QStringLiteral("home/config")),
+                                  {r.filePath(QStringLiteral("usr/local/share")), r.filePath(QStringLiteral("usr/share"))});
+    QSignalSpy ready(&associations, &FileAssociations::mimeDatabaseReady);
+    associations.rewrite();
+    QVERIFY(ready.size() == 1 || ready.wait(60000));
+
+    const QString launcher = followed ? r.filePath(QStringLiteral("usr/bin/tarnel")) : program;
+    QCOMPARE(associations.launcher(), launcher);
+    QCOMPARE(contents(data + QStringLiteral("/applications/tarnel.desktop")), associations::desktopEntryText(launcher));
+    if (followed) // the very text of the system's entry
+        QCOMPARE(contents(data + QStringLiteral("/applications/tarnel.desktop")),
+                 contents(r.filePath(QStringLiteral("usr/share/applications/tarnel.desktop"))));
+    // The system's icon and MIME definitions serve; no user copies of them.
+    QCOMPARE(QFile::exists(data + QStringLiteral("/icons/hicolor/scalable/apps/tarnel.svg")), !followed);
+    QCOMPARE(QFile::exists(data + QStringLiteral("/mime/packages/tarnel.xml")), !followed);
+}
+
+void AssociationsTest::shippedFilesAreTheProgramsOwn()
+{
+    // What the package installs system-wide is what the program writes for a user.
+    const QString source = qEnvironmentVariable("TARNEL_SOURCE_DIR") + QStringLiteral("/data/desktop/");
+    QByteArray entry = contents(source + QStringLiteral("tarnel.desktop.in"));
+    entry.replace("@TARNEL_LAUNCHER@", "/usr/bin/tarnel");
+    QCOMPARE(entry, associations::desktopEntryText(QStringLiteral("/usr/bin/tarnel")));
+    QCOMPARE(contents(source + QStringLiteral("tarnel.xml")), associations::mimePackageText());
 }
 
 QTEST_GUILESS_MAIN(AssociationsTest)
