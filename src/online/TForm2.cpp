@@ -316,7 +316,7 @@ void TForm2::Timer1Timer()
             return;
         if (r.outcome == HttpResult::Outcome::Failed)
             main_.dialogs().showMessage(nullptr, r.error, ExceptionCaption);
-        const QStringList rows = online::splitBoard(text_codec::decode(r.body));
+        const QStringList rows = online::splitBoard(text_codec::decodeText(r.body));
         ListBox2->clear();
         ListBox2->addItems(rows);
     });
