@@ -32,7 +32,7 @@ dosfstools ntfs-3g xorriso
 dvdauthor
 adwaita-icon-theme hicolor-icon-theme gtk-update-icon-cache
 fonts-dejavu-core
-php-cli php-sqlite3
+php-cli php-sqlite3 php-pgsql php-fpm nginx-light postgresql
 "
 
 for option in "$@"; do

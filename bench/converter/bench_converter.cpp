@@ -118,6 +118,9 @@ int main(int argc, char **argv)
 
     std::vector<Times> decodeOurs, decodePeer, encodeOurs, encodePeer;
     for (int r = 0; r < rounds; ++r) {
+        // The converter never replaces a file: last round's outputs go first.
+        QFile::remove(ourWavDir + QStringLiteral("/in.wav"));
+        QFile::remove(ourMp3);
         decodeOurs.push_back(measure([&] { return run(self, {"--decode", mp3, ourWavDir}); }));
         decodePeer.push_back(measure([&] {
             return run(QStringLiteral("ffmpeg"), {"-v", "error", "-y", "-i", mp3, peerWav});

@@ -338,12 +338,14 @@ def slow_open(slow_dir, slow_name, log):
         case.probe.wait(lambda: not case.probe.urls[-1].endswith(slow_name), 20)
         case.phase('reached at the end of the entry before')
         t0 = time.monotonic()
+        # GStreamer's file source starts three times while playbin sets up (about 15 s
+        # each on this file system): give it two minutes.
         reached = case.probe.wait(lambda: case.probe.urls[-1].endswith(slow_name)
-                                  and case.probe.status == 'Playing', 60)
+                                  and case.probe.status == 'Playing', 120)
         names = ' '.join(n for t, n in case.probe.seen if t >= t0)
         case.notes.append('at the end of the entry before it: playing after %s'
                           % ('%.1f s' % (time.monotonic() - t0) if reached
-                             else 'never (60 s; entries named meanwhile: %s; status %s, entry %s)'
+                             else 'never (120 s; entries named meanwhile: %s; status %s, entry %s)'
                              % (names or 'none', case.probe.status, os.path.basename(case.probe.urls[-1]))))
     return body
 

@@ -1,6 +1,7 @@
 #include "common/TextCodec.h"
 
 #include <QFile>
+#include <QStringDecoder>
 
 #include <algorithm>
 #include <array>
@@ -122,6 +123,15 @@ QByteArray encodeEscapes(const QString &text, bool raw)
     return out;
 }
 
+// QString::fromUtf8 drops a byte order mark at the start; a name keeps its every byte.
+QString fromValidUtf8(const QByteArray &bytes)
+{
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::ConvertInitialBom);
+    return decoder.decode(bytes);
+}
+
+const char byteOrderMark[] = "\xEF\xBB\xBF";
+
 bool holdsEscapes(const QString &text)
 {
     return std::any_of(text.cbegin(), text.cend(), [](QChar c) { return c.isSurrogate(); });
@@ -164,7 +174,7 @@ bool isValidUtf8(const QByteArray &bytes)
 QString decodeFileName(const QByteArray &bytes)
 {
     if (isValidUtf8(bytes))
-        return QString::fromUtf8(bytes);
+        return fromValidUtf8(bytes);
     QString name;
     decodeUtf8(bytes, true, name);
     return name;
@@ -216,11 +226,16 @@ QByteArray encodeWindows1250(const QString &text)
 QString decode(const QByteArray &bytes)
 {
     if (isValidUtf8(bytes))
-        return QString::fromUtf8(bytes);
+        return fromValidUtf8(bytes);
     QString escaped;
     if (decodeUtf8(bytes, false, escaped))
         return escaped;
     return decodeWindows1250(bytes);
+}
+
+QString decodeText(const QByteArray &bytes)
+{
+    return decode(bytes.startsWith(byteOrderMark) ? bytes.mid(3) : bytes);
 }
 
 QStringList splitLines(const QString &text)
@@ -244,12 +259,12 @@ QStringList splitLines(const QString &text)
     return lines;
 }
 
-QStringList decodeLines(const QByteArray &bytes)
+QStringList decodeLines(const QByteArray &bytes, bool skipByteOrderMark)
 {
     QStringList lines;
     const char *p = bytes.constData();
     qsizetype n = bytes.size();
-    if (n >= 3 && bytes.startsWith("\xEF\xBB\xBF")) {
+    if (skipByteOrderMark && bytes.startsWith(byteOrderMark)) {
         p += 3;
         n -= 3;
     }

@@ -9,14 +9,19 @@ namespace text_codec {
 
 bool isValidUtf8(const QByteArray &bytes);
 QString decodeWindows1250(const QByteArray &bytes);
-// UTF-8 when valid (names stored by encodeText included), else Windows-1250.
+// UTF-8 when valid (names stored by encodeText included), else Windows-1250. Every
+// character is kept, a U+FEFF at the start too: it may begin a name.
 QString decode(const QByteArray &bytes);
+// The text of a whole file or response: decode() after a UTF-8 byte order mark at the
+// start, which an editor may have put there and which is no part of the text.
+QString decodeText(const QByteArray &bytes);
 // Windows-1250 bytes of text; a character the code page lacks becomes "?".
 QByteArray encodeWindows1250(const QString &text);
 
 // File names are bytes on Linux, not always UTF-8. A byte that is no part of valid
 // UTF-8 becomes the lone surrogate U+DC80..U+DCFF (as Python's surrogateescape does),
-// so encodeFileName gives back the very bytes; other names are plain UTF-8.
+// so encodeFileName gives back the very bytes; other names are plain UTF-8, a leading
+// EF BB BF included (U+FEFF).
 QString decodeFileName(const QByteArray &bytes);
 QByteArray encodeFileName(const QString &name);
 // Text for our own files: UTF-8, with such an escape written as its three-byte form
@@ -29,8 +34,9 @@ QStringList splitLines(const QString &text);
 
 // The same split on bytes, each line decoded by itself (UTF-8 when valid, else
 // Windows-1250), so that one line of the old code page spoils no other line. A UTF-8
-// byte order mark at the start is skipped.
-QStringList decodeLines(const QByteArray &bytes);
+// byte order mark at the start is skipped unless the format has none (then those
+// bytes begin the first line).
+QStringList decodeLines(const QByteArray &bytes, bool skipByteOrderMark = true);
 
 // Reads a whole text file as lines. Returns false when the file cannot be read.
 bool readLines(const QString &path, QStringList &lines);

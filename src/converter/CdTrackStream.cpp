@@ -1,6 +1,7 @@
 // The converter's decoder for audio-CD tracks: the track's sectors are already PCM.
 #include "converter/DecodeStream.h"
 
+#include "converter/ConverterFiles.h"
 #include "platform/CdTracks.h"
 
 #include <algorithm>
@@ -57,6 +58,17 @@ std::unique_ptr<DecodeStream> openCdTrackStream(const QString &path, QString *er
 {
     auto stream = std::make_unique<CdTrackStream>();
     QString why;
+    // libcdio opens what it is given with waiting reads: only an image (the sheet and
+    // the .bin named after it, which it reads) or a drive gets that far.
+    if (const std::optional<cd_tracks::TrackName> name = cd_tracks::parseTrackPath(path)) {
+        const bool image = cd_tracks::isCueImage(name->source);
+        const QString bin = name->source.left(name->source.size() - 4) + QStringLiteral(".bin");
+        if (!checkSource(name->source, !image, &why) || (image && !checkSource(bin, false, &why))) {
+            if (error)
+                *error = why;
+            return nullptr;
+        }
+    }
     if (!stream->open(path, &why)) {
         if (error)
             *error = why;

@@ -32,13 +32,20 @@ QString describeFailure(const DecodeResult &r, const QString &input)
     case DecodeResult::ReadFailed:
         return QStringLiteral("Chyba při čtení, převod souboru byl zastaven: %1 (%2)").arg(input, r.detail);
     case DecodeResult::WriteFailed:
-        return QStringLiteral("Soubor nelze zapsat: %1 (%2)").arg(r.outputPath, r.detail);
+    case DecodeResult::SameFile:
+    case DecodeResult::TooLarge:
+        return r.detail; // names the output, or the input and why
     default:
         return QString();
     }
 }
 
 } // namespace
+
+QString ConverterWorker::renamedNote(const QString &wanted, const QString &written)
+{
+    return QStringLiteral("Soubor %1 už existuje, výstup je uložen jako %2").arg(wanted, written);
+}
 
 QStringList ConverterWorker::mp3Outputs(TLameCoder &coder, const QStringList &inputs, const QString &folder)
 {
@@ -73,6 +80,8 @@ bool ConverterWorker::decodeAll(DecoderKind kind, const QStringList &inputs, con
             return false;
         if (r.status != DecodeResult::Done)
             Q_EMIT problem(describeFailure(r, inputs[i]));
+        else if (r.writtenPath != r.outputPath)
+            Q_EMIT problem(renamedNote(r.outputPath, r.writtenPath));
         Q_EMIT jobsDone(i + 1);
     }
     return true;
@@ -89,6 +98,11 @@ bool ConverterWorker::encodeAll(const QStringList &inputs, const QString &folder
         Q_EMIT beginFile(first + Num);
     };
     LameCoder1.OnProgress = [this](TLameCoder &, std::uint16_t percent) { Q_EMIT fileProgress(percent); };
+    LameCoder1.OnEndFile = [&](TLameCoder &coder, std::uint16_t Num, const QString &written) {
+        const QString wanted = coder.OutputFiles().value(Num);
+        if (written != wanted)
+            Q_EMIT problem(renamedNote(wanted, written));
+    };
     // A file that fails is reported and the rest of the list still runs.
     do {
         const QStringList rest = inputs.mid(first);

@@ -26,6 +26,8 @@ public:
     // Output names of the MP3 branch: folder + the file-name part of the name that
     // InputFiles derives.
     static QStringList mp3Outputs(TLameCoder &coder, const QStringList &inputs, const QString &folder);
+    // The note for an output whose name was taken and that went to a free one instead.
+    static QString renamedNote(const QString &wanted, const QString &written);
 
 public Q_SLOTS:
     void run(int type, const QStringList &inputs, const QString &outputFolder);

@@ -33,12 +33,14 @@ public:
 };
 
 // Opens the decoder of a kind for a path; null with *error set when the input cannot
-// be opened or holds no audio that decoder reads.
-std::unique_ptr<DecodeStream> openDecodeStream(DecoderKind kind, const QString &path, QString *error);
+// be opened or holds no audio that decoder reads. The file kinds read the open regular
+// file fd (the caller keeps it open while the stream lives; the path only names it);
+// CD tracks take fd -1 and open their source themselves.
+std::unique_ptr<DecodeStream> openDecodeStream(DecoderKind kind, const QString &path, int fd, QString *error);
 
 // The libav decoder behind the file kinds (audio file, WMA, FLAC).
-std::unique_ptr<DecodeStream> openFileDecodeStream(DecoderKind kind, const QString &path, QString *error);
+std::unique_ptr<DecodeStream> openFileDecodeStream(DecoderKind kind, const QString &path, int fd, QString *error);
 // GStreamer's decoders, for what libav cannot decode (MIDI).
-std::unique_ptr<DecodeStream> openGstDecodeStream(const QString &path, QString *error);
+std::unique_ptr<DecodeStream> openGstDecodeStream(int fd, QString *error);
 // Audio-CD tracks, named <source>/TrackNN.cda (platform/CdTracks.h).
 std::unique_ptr<DecodeStream> openCdTrackStream(const QString &path, QString *error);

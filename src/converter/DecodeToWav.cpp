@@ -1,9 +1,8 @@
 #include "converter/DecodeToWav.h"
 
 #include "common/PathRules.h"
+#include "converter/ConverterFiles.h"
 #include "converter/WavFile.h"
-
-#include <QSaveFile>
 
 #include <vector>
 
@@ -26,22 +25,39 @@ DecodeResult DecodeToWav(const QString &outputFolder, const QString &inputPath, 
 {
     DecodeResult result;
     result.outputPath = wavOutputPath(outputFolder, inputPath);
-    std::unique_ptr<DecodeStream> stream = openDecodeStream(kind, inputPath, &result.detail);
+    auto failed = [&result](DecodeResult::Status status, const QString &detail) {
+        result.status = status;
+        result.detail = detail;
+        return result;
+    };
+    // CD tracks name no file: their source is checked by their own decoder.
+    InputFile input;
+    if (kind != DecoderKind::CdTrack) {
+        if (!input.open(inputPath))
+            return failed(DecodeResult::OpenFailed, input.errorString());
+        if (isSameFile(result.outputPath, input.status()))
+            return failed(DecodeResult::SameFile, sameFileMessage(result.outputPath));
+    }
+    std::unique_ptr<DecodeStream> stream = openDecodeStream(kind, inputPath, input.fd(), &result.detail);
     if (!stream) {
         result.status = DecodeResult::OpenFailed;
         return result;
     }
-    QSaveFile out(result.outputPath);
-    auto writeFailed = [&] {
-        result.status = DecodeResult::WriteFailed;
-        result.detail = out.errorString();
-        out.cancelWriting();
-        return result;
+    // The length is known (or well estimated) now: refuse before writing a byte.
+    auto tooLarge = [&] {
+        return failed(DecodeResult::TooLarge,
+                      QStringLiteral("Více než 4 GB zvuku se do souboru WAV nevejde, soubor nebyl převeden: %1")
+                          .arg(inputPath));
     };
-    if (!out.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+    if (44 + stream->byteLength() > kMaxWavBytes)
+        return tooLarge();
+
+    OutputFile out(result.outputPath);
+    auto writeFailed = [&] { return failed(DecodeResult::WriteFailed, out.errorString()); };
+    if (!out.open())
         return writeFailed();
     const QByteArray head = wav_file::header(stream->channels(), stream->sampleRate(), stream->bitsPerSample(), 0, 0);
-    if (out.write(head) != head.size())
+    if (!out.write(head.constData(), head.size()))
         return writeFailed();
 
     // Larger blocks than the 10,000 bytes of old keep the system calls few; the gauge
@@ -51,13 +67,11 @@ DecodeResult DecodeToWav(const QString &outputFolder, const QString &inputPath, 
     int lastPercent = -1;
     while (stream->isActive()) {
         const qint64 n = stream->read(block.data(), qint64(block.size()));
-        if (n < 0) {
-            result.status = DecodeResult::ReadFailed;
-            result.detail = stream->errorString();
-            out.cancelWriting();
-            return result;
-        }
-        if (n > 0 && out.write(block.data(), n) != n)
+        if (n < 0)
+            return failed(DecodeResult::ReadFailed, stream->errorString());
+        if (size + n > kMaxWavBytes)
+            return tooLarge();
+        if (n > 0 && !out.write(block.data(), n))
             return writeFailed();
         size += n;
         const qint64 length = stream->byteLength();
@@ -65,23 +79,19 @@ DecodeResult DecodeToWav(const QString &outputFolder, const QString &inputPath, 
         if (progress && percent != lastPercent)
             progress(percent);
         lastPercent = percent;
-        if (cancel && cancel->load()) {
-            out.cancelWriting();
-            result.status = DecodeResult::Cancelled;
-            return result;
-        }
+        if (cancel && cancel->load())
+            return failed(DecodeResult::Cancelled, QString());
     }
-    if (size - 8 > 0xFFFFFFFFll) {
-        result.status = DecodeResult::WriteFailed;
-        result.detail = QStringLiteral("more than 4 GB of audio does not fit a WAV file");
-        out.cancelWriting();
-        return result;
-    }
+    // A source cut off while it was read ends early and looks whole to the decoder.
+    if (input.shrank())
+        return failed(DecodeResult::ReadFailed,
+                      QStringLiteral("soubor se během převodu zkrátil, výstup by nebyl celý"));
     const QByteArray patched = wav_file::header(stream->channels(), stream->sampleRate(), stream->bitsPerSample(),
                                                 quint32(size - 8), quint32(size - 44));
     stream.reset();
-    if (!out.seek(0) || out.write(patched) != patched.size() || !out.commit())
+    if (!out.writeAt(0, patched.constData(), patched.size()) || !out.commit())
         return writeFailed();
+    result.writtenPath = out.finalPath();
     if (progress && lastPercent != 100)
         progress(100);
     return result;

@@ -14,12 +14,15 @@ extern "C" {
 }
 
 #include <QByteArray>
-#include <QFile>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <mutex>
 #include <vector>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -52,14 +55,32 @@ public:
         av_packet_free(&packet_);
         avcodec_free_context(&codec_);
         avformat_close_input(&format_);
+        if (io_) {
+            av_freep(&io_->buffer);
+            avio_context_free(&io_);
+        }
     }
 
-    bool open(DecoderKind kind, const QString &path, QString *error)
+    bool open(DecoderKind kind, const QString &path, int fd, QString *error)
     {
         // Failures reach the user as messages; libav's guesses on the way need not.
         static std::once_flag quiet;
         std::call_once(quiet, [] { av_log_set_level(AV_LOG_ERROR); });
-        const QByteArray name = QFile::encodeName(path);
+        // libav reads the file the caller opened (a regular file, checked without
+        // waiting on it), never the name again; the name only helps to guess the format.
+        fd_ = fd;
+        constexpr int kIoBuffer = 64 * 1024;
+        auto *buffer = static_cast<unsigned char *>(av_malloc(kIoBuffer));
+        io_ = buffer ? avio_alloc_context(buffer, kIoBuffer, 0, this, &readFd, nullptr, &seekFd) : nullptr;
+        format_ = io_ ? avformat_alloc_context() : nullptr;
+        if (!format_) {
+            if (!io_)
+                av_free(buffer);
+            return fail(error, QStringLiteral("out of memory"));
+        }
+        format_->pb = io_;
+        format_->flags |= AVFMT_FLAG_CUSTOM_IO;
+        const QByteArray name = path.toUtf8();
         if (int rc = avformat_open_input(&format_, name.constData(), nullptr, nullptr); rc < 0)
             return fail(error, avError(rc));
         if (int rc = avformat_find_stream_info(format_, nullptr); rc < 0)
@@ -127,6 +148,31 @@ private:
         if (error)
             *error = why;
         return false;
+    }
+
+    static int readFd(void *opaque, uint8_t *buffer, int size)
+    {
+        const int fd = static_cast<FileDecodeStream *>(opaque)->fd_;
+        for (;;) {
+            const ssize_t n = ::read(fd, buffer, size_t(size));
+            if (n > 0)
+                return int(n);
+            if (n == 0)
+                return AVERROR_EOF;
+            if (errno != EINTR)
+                return AVERROR(errno);
+        }
+    }
+
+    static int64_t seekFd(void *opaque, int64_t offset, int whence)
+    {
+        const int fd = static_cast<FileDecodeStream *>(opaque)->fd_;
+        if (whence & AVSEEK_SIZE) {
+            struct stat st {};
+            return ::fstat(fd, &st) == 0 ? int64_t(st.st_size) : AVERROR(errno);
+        }
+        const off_t at = ::lseek(fd, off_t(offset), whence & ~AVSEEK_FORCE);
+        return at < 0 ? AVERROR(errno) : int64_t(at);
     }
 
     // Feeds the decoder until it gives PCM or the input ends.
@@ -214,6 +260,8 @@ private:
         return true;
     }
 
+    int fd_ = -1;
+    AVIOContext *io_ = nullptr;
     AVFormatContext *format_ = nullptr;
     AVCodecContext *codec_ = nullptr;
     AVPacket *packet_ = nullptr;
@@ -234,20 +282,20 @@ private:
 
 } // namespace
 
-std::unique_ptr<DecodeStream> openFileDecodeStream(DecoderKind kind, const QString &path, QString *error)
+std::unique_ptr<DecodeStream> openFileDecodeStream(DecoderKind kind, const QString &path, int fd, QString *error)
 {
     auto stream = std::make_unique<FileDecodeStream>();
-    if (!stream->open(kind, path, error))
+    if (!stream->open(kind, path, fd, error))
         return nullptr;
     return stream;
 }
 
-std::unique_ptr<DecodeStream> openDecodeStream(DecoderKind kind, const QString &path, QString *error)
+std::unique_ptr<DecodeStream> openDecodeStream(DecoderKind kind, const QString &path, int fd, QString *error)
 {
     if (kind == DecoderKind::CdTrack)
         return openCdTrackStream(path, error);
     const QString extension = path_rules::upperExtensionOf(path);
     if (kind == DecoderKind::AudioFile && (extension == QLatin1String(".MID") || extension == QLatin1String(".MIDI")))
-        return openGstDecodeStream(path, error);
-    return openFileDecodeStream(kind, path, error);
+        return openGstDecodeStream(fd, error);
+    return openFileDecodeStream(kind, path, fd, error);
 }

@@ -4,13 +4,11 @@
 // The sample count is what the synthesiser gives; there is no other reference.
 #include "converter/DecodeStream.h"
 
-#include "common/TextCodec.h"
 #include "platform/GstInit.h"
 
 #include <gst/app/gstappsink.h>
 #include <gst/gst.h>
 
-#include <QFile>
 
 #include <algorithm>
 #include <cstring>
@@ -32,10 +30,12 @@ public:
         }
     }
 
-    bool open(const QString &path, QString *error)
+    bool open(int fd, QString *error)
     {
         gst_start::ensureInitialised();
-        gchar *uri = gst_filename_to_uri(text_codec::encodeFileName(path).constData(), nullptr);
+        // The file the caller opened and checked, reached again through its descriptor.
+        const QByteArray path = "/proc/self/fd/" + QByteArray::number(fd);
+        gchar *uri = gst_filename_to_uri(path.constData(), nullptr);
         if (!uri)
             return fail(error, QStringLiteral("invalid file name"));
         const QByteArray description = QByteArray("uridecodebin uri=\"") + uri
@@ -145,10 +145,10 @@ private:
 
 } // namespace
 
-std::unique_ptr<DecodeStream> openGstDecodeStream(const QString &path, QString *error)
+std::unique_ptr<DecodeStream> openGstDecodeStream(int fd, QString *error)
 {
     auto stream = std::make_unique<GstDecodeStream>();
-    if (!stream->open(path, error))
+    if (!stream->open(fd, error))
         return nullptr;
     return stream;
 }

@@ -1,10 +1,10 @@
 #include "converter/LameCoder.h"
 
 #include "common/PathRules.h"
+#include "converter/ConverterFiles.h"
 #include "converter/WavFile.h"
 
 #include <QFile>
-#include <QSaveFile>
 
 #include <lame/lame.h>
 
@@ -64,6 +64,12 @@ void TLameCoder::setInputFiles(const QStringList &files)
         outputFiles_.append(path.left(path.size() - path_rules::extensionOf(path).size()) + DefaultExt);
 }
 
+bool TLameCoder::isRawPcmName(const QString &path)
+{
+    const QString extension = path_rules::upperExtensionOf(path);
+    return extension == QLatin1String(".PCM") || extension == QLatin1String(".RAW");
+}
+
 void TLameCoder::EncodeFiles()
 {
     if (OnBeginProcess)
@@ -103,12 +109,14 @@ void TLameCoder::encodeFile(int index)
     // the input file, the output file, the output buffer, the encoder.
     std::unique_ptr<lame_global_flags, LameClose> lame;
     std::vector<unsigned char> outBuffer;
-    QSaveFile out(output);
-    QFile in(input);
+    OutputFile out(output);
+    InputFile source;
+    QFile in;
     std::vector<char> inBuffer;
 
-    if (!in.open(QIODevice::ReadOnly))
-        throw ELameError(input + QStringLiteral(": ") + in.errorString());
+    // Only a regular file, opened without waiting on it (a FIFO would hold the run).
+    if (!source.open(input) || !in.open(source.fd(), QIODevice::ReadOnly, QFileDevice::DontCloseHandle))
+        throw ELameError(input + QStringLiteral(": ") + source.errorString());
 
     InputLayout layout;
     wav_file::Format format;
@@ -116,18 +124,30 @@ void TLameCoder::encodeFile(int index)
     case wav_file::Kind::Wave:
         if (!format.isPcm16() || format.channels > 2)
             throw ELameError(input + QStringLiteral(": not a 16-bit PCM WAV file with one or two channels"));
-        layout = {format.sampleRate, format.channels, format.blockAlign, format.dataOffset, format.dataSize, true};
+        // A recording cut off keeps the length it meant to have: encode what is there.
+        layout = {format.sampleRate, format.channels, format.blockAlign, format.dataOffset,
+                  qMin(format.dataSize, qMax<qint64>(0, source.size() - format.dataOffset)), true};
         break;
     case wav_file::Kind::Broken:
         throw ELameError(input + QStringLiteral(": the WAV file has no format or data chunk"));
     case wav_file::Kind::NotWave: {
+        // Headerless PCM only where the name says so: an MP3 or anything else given
+        // here by mistake would be encoded as noise.
+        if (!isRawPcmName(input))
+            throw ELameError(input + QStringLiteral(": není soubor WAV (chybí hlavička RIFF/WAVE), nebyl převeden"));
         const int channels = Mode == TLameMode::MONO ? 1 : 2;
-        layout = {int(SampleRate), channels, channels * 2, 0, in.size(), false};
+        layout = {int(SampleRate), channels, channels * 2, 0, source.size(), false};
         break;
     }
     }
+    if (isSameFile(output, source.status()))
+        throw ELameError(sameFileMessage(output));
+    auto readError = [&] {
+        return ELameError(QStringLiteral("Read Error\n") + input + QStringLiteral(": ")
+                          + (source.shrank() ? QStringLiteral("soubor se během převodu zkrátil") : in.errorString()));
+    };
     if (!in.seek(layout.offset))
-        throw ELameError(QStringLiteral("Read Error"));
+        throw readError();
 
     lame.reset(lame_init());
     if (!lame)
@@ -177,8 +197,8 @@ void TLameCoder::encodeFile(int index)
         chunkSize = quint16(layout.blockAlign * lame_get_framesize(g));
     outBuffer.resize(outputBufferSize(chunkSize / 2 / layout.channels));
 
-    if (!out.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-        throw ELameError(output + QStringLiteral(": ") + out.errorString());
+    if (!out.open())
+        throw ELameError(out.errorString());
 
     inBuffer.resize(chunkSize);
     const qint64 total = layout.total;
@@ -186,7 +206,7 @@ void TLameCoder::encodeFile(int index)
     while (done != total) {
         const qint64 thisChunk = quint64(chunkSize) + quint64(done) < quint64(total) ? chunkSize : total - done;
         if (in.read(inBuffer.data(), thisChunk) != thisChunk)
-            throw ELameError(QStringLiteral("Read Error"));
+            throw readError();
         const int frames = int(thisChunk / 2) / layout.channels;
         const auto *pcm = reinterpret_cast<const short *>(inBuffer.data());
         const int bytes = layout.channels == 2
@@ -194,8 +214,8 @@ void TLameCoder::encodeFile(int index)
             : lame_encode_buffer(g, pcm, pcm, frames, outBuffer.data(), int(outBuffer.size()));
         if (bytes < 0)
             throw ELameError(QStringLiteral("beEncodeChunk failed ") + QString::number(bytes));
-        if (out.write(reinterpret_cast<const char *>(outBuffer.data()), bytes) != bytes)
-            throw ELameError(QStringLiteral("Write Error"));
+        if (!out.write(reinterpret_cast<const char *>(outBuffer.data()), bytes))
+            throw ELameError(QStringLiteral("Write Error\n") + out.errorString());
         done += thisChunk;
         if (OnProgress)
             OnProgress(*this, std::uint16_t(done * 100 / total));
@@ -204,19 +224,18 @@ void TLameCoder::encodeFile(int index)
     }
 
     const int flushed = lame_encode_flush(g, outBuffer.data(), int(outBuffer.size()));
-    bool flushShort = flushed < 0
-        || out.write(reinterpret_cast<const char *>(outBuffer.data()), flushed) != flushed;
+    bool flushShort = flushed < 0 || !out.write(reinterpret_cast<const char *>(outBuffer.data()), flushed);
     // The tag frame was written first as a placeholder; now it knows the lengths.
     if (!flushShort) {
         unsigned char tag[2880];
         const size_t tagSize = lame_get_lametag_frame(g, tag, sizeof tag);
         if (tagSize > 0 && tagSize <= sizeof tag)
-            flushShort = !out.seek(0) || out.write(reinterpret_cast<const char *>(tag), qint64(tagSize)) != qint64(tagSize);
+            flushShort = !out.writeAt(0, reinterpret_cast<const char *>(tag), qint64(tagSize));
     }
     inBuffer = {};
     in.close();
     if (flushShort || !out.commit())
-        throw ELameError(QStringLiteral("Write error"));
+        throw ELameError(QStringLiteral("Write error\n") + out.errorString());
     if (OnEndFile)
-        OnEndFile(*this, std::uint16_t(index), output);
+        OnEndFile(*this, std::uint16_t(index), out.finalPath());
 }

@@ -90,8 +90,15 @@ public:
     const std::atomic<bool> *cancelFlag = nullptr;
 
     // Encodes the whole list. Throws ELameError, or ELameCancelled; either way the
-    // failing file's output is removed and nothing is left under its name.
+    // failing file's output is removed and nothing is left under its name. An output
+    // never replaces a file: one that would be its input is refused, and one whose name
+    // is taken goes to the first free "name (N).mp3"; OnEndFile names where it went.
+    // A file without a RIFF/WAVE header is read as raw PCM only when named .pcm or
+    // .raw; any other is refused. Only regular files are read.
     void EncodeFiles();
+
+    // .pcm and .raw, in any letter case.
+    static bool isRawPcmName(const QString &path);
 
     // Samples per chunk (per channel) and output buffer size for a frame size.
     static int outputBufferSize(int samplesPerChunk) { return samplesPerChunk * 5 / 4 + 7200; }

@@ -15,6 +15,7 @@
 #include <QListWidget>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QShortcut>
 #include <QThread>
 
 namespace {
@@ -74,6 +75,13 @@ TForm7::TForm7(MainWindowLink &main)
 
     connect(Button1, &QPushButton::clicked, this, &TForm7::Button1Click);
     connect(Button2, &QPushButton::clicked, this, &TForm7::Button2Click);
+    // Escape stops a run, as the Start button does while it reads "Zastavit".
+    auto *escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    escape->setObjectName(QStringLiteral("StopShortcut"));
+    connect(escape, &QShortcut::activated, this, [this] {
+        if (running_)
+            stopRun();
+    });
     connect(ComboBox1, &QComboBox::currentTextChanged, this, &TForm7::ComboBox1Change);
 }
 
@@ -83,7 +91,12 @@ TForm7::~TForm7()
     disconnect(ComboBox1, nullptr, this, nullptr);
     worker_->cancel();
     thread_->quit();
-    thread_->wait();
+    // Every open is without waiting and every block short, so the cancel is seen at
+    // once; a read stuck on a dead mount is left behind rather than holding the exit.
+    if (!thread_->wait(3000)) {
+        thread_->setParent(nullptr);
+        disconnect(worker_, nullptr, this, nullptr);
+    }
 }
 
 void TForm7::FormCreate()
@@ -189,8 +202,9 @@ void TForm7::addCdTables(QStringList names, const QList<CdTableReader::Table> &t
 
 void TForm7::Button2Click()
 {
+    // During a run the button stops it.
     if (running_) {
-        main_.dialogs().beep();
+        stopRun();
         return;
     }
     QStringList jobs;
@@ -213,6 +227,7 @@ void TForm7::Button2Click()
     running_ = true;
     problems_.clear();
     Gauge1->setValue(0);
+    Button2->setText(QStringLiteral("Zastavit"));
     worker_->clearCancel();
     QMetaObject::invokeMethod(worker_, "run", Qt::QueuedConnection, Q_ARG(int, int(*type)), Q_ARG(QStringList, jobs),
                               Q_ARG(QString, Edit1->text()));
@@ -228,9 +243,16 @@ void TForm7::LameCoder1Progress(int PercentComplete)
     Gauge1->setValue(PercentComplete);
 }
 
+void TForm7::stopRun()
+{
+    // The worker sees the flag after its current block; the unfinished output goes.
+    worker_->cancel();
+}
+
 void TForm7::runEnded()
 {
     running_ = false;
+    Button2->setText(main_.languageLines().line(36, QStringLiteral("Start")));
     if (!problems_.isEmpty())
         main_.dialogs().showMessage(this, problems_.join(QLatin1Char('\n')));
     problems_.clear();

@@ -26,6 +26,7 @@ class TForm7 : public ToolWindow, public StoredWindow {
 public:
     explicit TForm7(MainWindowLink &main);
     // Cancels a run in progress and waits for the worker: its output is removed.
+    // During a run the Start button (then "Zastavit") and Escape stop it the same way.
     ~TForm7() override;
 
     void writeSettings(IniFile &ini) const override;
@@ -55,6 +56,7 @@ private:
     void LameCoder1Progress(int PercentComplete);
     void addCdTracks(const QStringList &chosen);
     void addCdTables(QStringList names, const QList<CdTableReader::Table> &tables);
+    void stopRun();
     void runEnded();
 
     MainWindowLink &main_;

@@ -21,12 +21,16 @@ void CookieJar::setLines(const QList<QByteArray> &lines)
 struct CurlHttpClient::Transfer {
     CurlHttpClient *client = nullptr;
     const std::atomic<bool> *cancel = nullptr;
-    const Limits *limits = nullptr;
     QByteArray statusLine;
     int status = 0;
     QByteArray body;
     QSaveFile *file = nullptr;
+    bool keepBody = true;  // also a file's answer, for the request's digest
+    qint64 maxBytes = 0;
+    bool cutAtLimit = false;
+    qint64 received = 0;   // body bytes, error pages included
     bool tooLarge = false;
+    bool cut = false;
     bool writeFailed = false;
     qint64 expected = -1;
     qint64 count = -1;
@@ -49,23 +53,30 @@ size_t onHeader(char *data, size_t size, size_t count, void *user)
 size_t onBody(char *data, size_t size, size_t count, void *user)
 {
     auto &t = *static_cast<CurlHttpClient::Transfer *>(user);
-    const qsizetype n = qsizetype(size * count);
-    if (t.file) {
+    qsizetype n = qsizetype(size * count);
+    // Whatever the server sends, error pages included, counts against the cap: an answer
+    // that never ends must not fill the memory or the disk.
+    if (t.received + n > t.maxBytes) {
+        if (!t.cutAtLimit || t.status >= 300) {
+            t.tooLarge = true;
+            return 0;
+        }
+        t.cut = true;
+        n = qsizetype(t.maxBytes - t.received);
+    }
+    t.received += n;
+    if (t.status < 300) {
         // Only a good answer goes into the file.
-        if (t.status >= 300)
-            return n;
-        if (t.file->write(data, n) != n) {
+        if (t.file && t.file->write(data, n) != n) {
             t.writeFailed = true;
             return 0;
         }
-        return n;
+        if (!t.file || t.keepBody)
+            t.body.append(data, n);
+    } else if (!t.file) {
+        t.body.append(data, n);
     }
-    if (t.body.size() + n > t.limits->maxMemoryBody) {
-        t.tooLarge = true;
-        return 0;
-    }
-    t.body.append(data, n);
-    return n;
+    return t.cut ? 0 : size * count;
 }
 
 // Progress on the request's thread: the signals reach the GUI thread queued.
@@ -154,8 +165,11 @@ HttpResult CurlHttpClient::perform(const HttpRequest &request)
     HttpResult result;
     Transfer t;
     t.client = this;
-    t.limits = &limits_;
     t.cancel = &cancel_;
+    t.maxBytes = request.maxBytes > 0 ? request.maxBytes : limits_.maxMemoryBody;
+    t.cutAtLimit = request.cutAtLimit;
+    t.keepBody = bool(request.digest);
+    const int deadline = request.deadlineSeconds > 0 ? request.deadlineSeconds : limits_.deadlineSeconds;
     std::unique_ptr<QSaveFile> file;
     if (!request.saveTo.isEmpty()) {
         file = std::make_unique<QSaveFile>(request.saveTo);
@@ -183,6 +197,10 @@ HttpResult CurlHttpClient::perform(const HttpRequest &request)
     curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS, long(limits_.connectTimeoutMs));
     curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
     curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, long(limits_.stallSeconds));
+    // A server that drips a byte now and then is no stall: the whole request has a bound too.
+    curl_easy_setopt(curl, CURLOPT_TIMEOUT_MS, long(deadline) * 1000L);
+    if (!t.cutAtLimit) // an announced length beyond the cap is refused before any byte
+        curl_easy_setopt(curl, CURLOPT_MAXFILESIZE_LARGE, curl_off_t(t.maxBytes));
     curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, errorText);
     curl_easy_setopt(curl, CURLOPT_COOKIEFILE, ""); // cookies of this run only
     for (const QByteArray &line : cookies_.lines())
@@ -221,21 +239,30 @@ HttpResult CurlHttpClient::perform(const HttpRequest &request)
     curl_slist_free_all(headers);
 
     result.status = t.status;
-    result.body = t.body;
-    if (t.status >= 300) {
+    result.cut = t.cut;
+    const bool complete = code == CURLE_OK || (t.cut && code == CURLE_WRITE_ERROR);
+    if (*t.cancel && !complete) {
+        result.outcome = HttpResult::Outcome::Cancelled;
+    } else if (t.status >= 300) {
         result.error = QString::fromLatin1(t.statusLine);
-    } else if (t.tooLarge) {
+    } else if (t.tooLarge || code == CURLE_FILESIZE_EXCEEDED) {
         result.error = QStringLiteral("The server's answer is too long.");
     } else if (t.writeFailed) {
         result.error = file->errorString();
-    } else if (code != CURLE_OK) {
+    } else if (!complete) {
         result.error = QString::fromLocal8Bit(errorText[0] ? errorText : curl_easy_strerror(code));
-    } else if (file && !file->commit()) {
-        result.error = file->errorString();
     } else {
-        result.outcome = HttpResult::Outcome::Done;
-        return result;
+        if (request.digest)
+            result.rows = request.digest(t.body, &result.error);
+        if (result.error.isEmpty() && (!file || file->commit())) {
+            result.outcome = HttpResult::Outcome::Done;
+            result.body = file ? QByteArray() : t.body;
+            return result;
+        }
+        if (result.error.isEmpty())
+            result.error = file->errorString();
     }
+    result.body = file ? QByteArray() : t.body;
     if (file)
         file->cancelWriting();
     return result;

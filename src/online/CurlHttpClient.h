@@ -31,8 +31,9 @@ class CurlHttpClient : public HttpClient {
 public:
     struct Limits {
         int connectTimeoutMs = 10000;
-        int stallSeconds = 30;                 // nothing received this long: the server hangs
-        qint64 maxMemoryBody = 4 * 1024 * 1024; // answers kept in memory
+        int stallSeconds = 30;                  // nothing received this long: the server hangs
+        int deadlineSeconds = 60;               // a whole request, unless it names its own
+        qint64 maxMemoryBody = 4 * 1024 * 1024; // answers, unless a request names its own cap
     };
     // networkCheck runs on the request's thread; null takes GetIPFromHost.
     explicit CurlHttpClient(CookieJar &cookies, Limits limits, std::function<bool()> networkCheck = {},
@@ -43,6 +44,7 @@ public:
 
     bool start(const HttpRequest &request, Finished finished) override;
     bool busy() const override { return busy_; }
+    void cancel() override { cancel_ = true; }
 
     struct Transfer; // one request's state, on its thread
 

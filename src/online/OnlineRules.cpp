@@ -6,6 +6,8 @@
 #include <QCryptographicHash>
 #include <QFile>
 
+#include <algorithm>
+
 #ifndef TARNEL_UPDATE_SERVER
 #define TARNEL_UPDATE_SERVER ""
 #endif
@@ -64,11 +66,51 @@ QStringList splitBoard(const QString &text)
     return pieces;
 }
 
+QStringList boardRows(const QByteArray &answer, int maxRows, int maxChars)
+{
+    static const QByteArray separator(";D7;");
+    QStringList rows;
+    qsizetype from = 0;
+    for (qsizetype at; rows.size() < maxRows && (at = answer.indexOf(separator, from)) >= 0; from = at + separator.size()) {
+        // Decoded row by row, only as much of a long one as is shown.
+        const qsizetype length = at - from;
+        qsizetype take = std::min<qsizetype>(length, qsizetype(maxChars) * 4);
+        while (take < length && take > 0 && (static_cast<unsigned char>(answer[from + take]) & 0xC0) == 0x80)
+            --take; // not inside a UTF-8 sequence
+        QString row = text_codec::decode(answer.mid(from, take));
+        if (row.size() > maxChars || take < length)
+            row = row.left(maxChars - 1) + QChar(0x2026);
+        rows.append(row);
+    }
+    return rows;
+}
+
+bool looksLikeRelease(const QString &caption, const QString &line)
+{
+    const QString product = caption.section(QLatin1Char(' '), 0, 0);
+    const QString text = line.trimmed();
+    if (product.isEmpty() || text.size() > 64 || text.size() < product.size() + 2
+        || !text.startsWith(product + QLatin1Char(' '), Qt::CaseInsensitive))
+        return false;
+    const QString version = text.mid(product.size() + 1);
+    if (!version.at(0).isDigit())
+        return false;
+    for (const QChar c : version) {
+        const bool ok = (c >= QLatin1Char('0') && c <= QLatin1Char('9')) || (c >= QLatin1Char('a') && c <= QLatin1Char('z'))
+            || (c >= QLatin1Char('A') && c <= QLatin1Char('Z')) || QStringLiteral(".+~-").contains(c);
+        if (!ok)
+            return false;
+    }
+    return true;
+}
+
 Release compareRelease(const QString &caption, const QStringList &releaseLines)
 {
     if (releaseLines.isEmpty())
         return Release::Unreadable;
-    return releaseLines.first() == caption ? Release::Same : Release::Different;
+    if (releaseLines.first() == caption)
+        return Release::Same;
+    return looksLikeRelease(caption, releaseLines.first()) ? Release::Different : Release::NotARelease;
 }
 
 QByteArray expectedSha256(const QStringList &releaseLines)

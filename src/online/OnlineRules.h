@@ -20,10 +20,19 @@ QByteArray encodeForm(const QStringList &lines);
 // The board's rows: the text cut at every ";D7;", every piece but the last.
 QStringList splitBoard(const QString &text);
 
+// The board as the window shows it, made off the GUI thread: the rows of the answer's
+// bytes, at most maxRows of them, each cut to maxChars (a cut row ends with "…"). A list
+// row is read on one line: a huge one only costs time to lay out.
+QStringList boardRows(const QByteArray &answer, int maxRows = 500, int maxChars = 1000);
+
 // The release file names the newest release on its first line; the program's caption is
-// compared whole, case and spaces included. An empty file has no first line: *error.
-enum class Release { Same, Different, Unreadable };
+// compared whole, case and spaces included. An empty file has no first line
+// (Unreadable). A first line that is no release caption at all (the product name, any
+// letter case, a space and a version that starts with a digit: random bytes or a
+// captive portal's page are not) is NotARelease: no update is offered.
+enum class Release { Same, Different, Unreadable, NotARelease };
 Release compareRelease(const QString &caption, const QStringList &releaseLines);
+bool looksLikeRelease(const QString &caption, const QString &line);
 
 // Line 1 "sha256 <64 hex digits>" of the release file: the digest the download must
 // have, lower case. Empty when the line is missing or not of that form.

@@ -59,6 +59,7 @@ TForm2::TForm2(MainWindowLink &main, const OnlineServices &services)
     ListBox1->hide();
     ListBox2 = new QListWidget(this);
     placeControl(ListBox2, "ListBox2", 8, 280, 601, 145);
+    ListBox2->setUniformItemSizes(true); // one line each: no row is measured by itself
     Edit1 = new QLineEdit(this);
     placeControl(Edit1, "Edit1", 8, 432, 121, 21);
     Edit2 = new QLineEdit(this);
@@ -101,7 +102,10 @@ std::unique_ptr<HttpClient> TForm2::makeClient()
     auto client = std::make_unique<CurlHttpClient>(cookies_, services_.limits, services_.networkCheck);
     // Every transfer of every service on the one gauge; it keeps its last state.
     connect(client.get(), &HttpClient::workBegin, Gauge1, [this](qint64 expected) {
-        Gauge1->setRange(0, int(std::clamp<qint64>(expected, 0, INT_MAX)));
+        // An unknown size (0) keeps the last state: a maximum of 0 would make the bar an
+        // endless animation that costs CPU for as long as a request waits.
+        if (expected > 0)
+            Gauge1->setRange(0, int(std::min<qint64>(expected, INT_MAX)));
     });
     connect(client.get(), &HttpClient::work, Gauge1, [this](qint64 count) {
         if (Gauge1->maximum() > 0)
@@ -200,6 +204,11 @@ void TForm2::updateCheckAnswered()
 
 void TForm2::Button1Click()
 {
+    // While the setup program downloads, the button cancels the download.
+    if (downloading_) {
+        update_->cancel();
+        return;
+    }
     if (servers_.update.isEmpty()) {
         main_.dialogs().showMessage(this, noServerText());
         return;
@@ -208,7 +217,18 @@ void TForm2::Button1Click()
     request.url = online::serviceUrl(servers_.update, QStringLiteral("/tarnel/update.txt"));
     request.saveTo = LanguageTables::updateFilePath(main_.stateDir());
     request.checkNetwork = true;
-    // One check at a time: a press during a check (or its download) is refused.
+    // A small text file: anything longer is no release file, and must not fill the disk.
+    request.maxBytes = services_.maxReleaseFileBytes;
+    // Random bytes or a captive portal's page do not replace the kept update.txt.
+    request.digest = [caption = main_.mainCaption(),
+                      notARelease = main_.languageLines().line(90, QStringLiteral("Soubor update.txt nepopisuje vydání."))](
+                         const QByteArray &body, QString *refusal) {
+        const QStringList lines = text_codec::decodeLines(body);
+        if (online::compareRelease(caption, lines) == online::Release::NotARelease)
+            *refusal = notARelease;
+        return lines;
+    };
+    // One check at a time: a press during a check is refused.
     if (!update_->start(request, [this](const HttpResult &r) { releaseFileArrived(r); })) {
         main_.dialogs().beep();
         return;
@@ -219,7 +239,7 @@ void TForm2::Button1Click()
 void TForm2::releaseFileArrived(const HttpResult &result)
 {
     Dialogs &dialogs = main_.dialogs();
-    if (result.outcome == HttpResult::Outcome::Skipped) {
+    if (result.outcome == HttpResult::Outcome::Skipped || result.outcome == HttpResult::Outcome::Cancelled) {
         updateCheckAnswered();
         return;
     }
@@ -228,13 +248,13 @@ void TForm2::releaseFileArrived(const HttpResult &result)
         dialogs.showMessage(this, result.error);
         return;
     }
-    QStringList lines;
-    text_codec::readLines(LanguageTables::updateFilePath(main_.stateDir()), lines);
+    const QStringList &lines = result.rows;
     ListBox1->clear();
     ListBox1->addItems(lines);
     const LineTable &text = main_.languageLines();
     switch (online::compareRelease(main_.mainCaption(), lines)) {
     case online::Release::Unreadable:
+    case online::Release::NotARelease: // refused on the request's thread already
         updateCheckAnswered();
         dialogs.showMessage(this, text.line(81, QStringLiteral("Soubor update.txt ze serveru je prázdný.")));
         return;
@@ -255,13 +275,22 @@ void TForm2::releaseFileArrived(const HttpResult &result)
     HttpRequest request;
     request.url = online::serviceUrl(servers_.update, QStringLiteral("/tarnel/tarnelsetup.exe"));
     request.saveTo = path;
+    request.maxBytes = services_.maxSetupBytes;
+    request.deadlineSeconds = services_.setupDeadlineSeconds;
     const QByteArray sha256 = online::expectedSha256(lines);
-    update_->start(request, [this, path, sha256](const HttpResult &r) { setupArrived(r, path, sha256); });
+    if (!update_->start(request, [this, path, sha256](const HttpResult &r) { setupArrived(r, path, sha256); }))
+        return;
+    downloading_ = true;
+    Button1->setText(text.line(91, QStringLiteral("Zrušit stahování")));
 }
 
 void TForm2::setupArrived(const HttpResult &result, const QString &path, const QByteArray &sha256)
 {
+    downloading_ = false;
+    Button1->setText(main_.languageLines().line(1, QStringLiteral("Aktualizace")));
     Dialogs &dialogs = main_.dialogs();
+    if (result.outcome == HttpResult::Outcome::Cancelled)
+        return; // nothing was kept: the file is only written when complete
     if (result.outcome != HttpResult::Outcome::Done) {
         dialogs.showMessage(this, result.error);
         return;
@@ -290,16 +319,24 @@ void TForm2::Button3Click()
     HttpRequest request;
     request.method = HttpRequest::Method::PostForm;
     request.url = online::serviceUrl(servers_.report, QStringLiteral("/problemy2.php"));
-    request.body = online::encodeForm({QStringLiteral("jmeno=") + Edit1->text(), QStringLiteral("zprava=") + Edit2->text()});
-    // A report still on its way: this one waits in the field rather than being lost.
-    if (!report_->start(request, [this](const HttpResult &r) {
+    const QString message = Edit2->text();
+    request.body = online::encodeForm({QStringLiteral("jmeno=") + Edit1->text(), QStringLiteral("zprava=") + message});
+    request.maxBytes = 64 * 1024; // the answer is read and ignored
+    // The message stays in its field until the server has taken it: a refused report
+    // (an error status, a time-out, no server) can be sent again. A report still on its
+    // way: this one waits in the field.
+    if (!report_->start(request, [this, message](const HttpResult &r) {
+            if (r.outcome == HttpResult::Outcome::Done) {
+                if (Edit2->text() == message) // not what the user typed since
+                    Edit2->clear();
+                return;
+            }
             if (r.outcome == HttpResult::Outcome::Failed)
                 main_.dialogs().showMessage(nullptr, r.error, ExceptionCaption);
         })) {
         main_.dialogs().beep();
         return;
     }
-    Edit2->clear();
 }
 
 void TForm2::Timer1Timer()
@@ -311,14 +348,22 @@ void TForm2::Timer1Timer()
     request.method = HttpRequest::Method::PostForm;
     request.url = online::serviceUrl(servers_.report, QStringLiteral("/problemy.php"));
     request.checkNetwork = true;
+    // The newest reports come first: a board beyond the cap loses its oldest ones. It is
+    // split and decoded on the request's thread, and only the rows shown come back.
+    request.maxBytes = services_.maxBoardBytes;
+    request.cutAtLimit = true;
+    request.digest = [](const QByteArray &body, QString *) { return online::boardRows(body); };
     board_->start(request, [this](const HttpResult &r) {
-        if (r.outcome == HttpResult::Outcome::Skipped)
+        if (r.outcome == HttpResult::Outcome::Skipped || r.outcome == HttpResult::Outcome::Cancelled)
             return;
         if (r.outcome == HttpResult::Outcome::Failed)
             main_.dialogs().showMessage(nullptr, r.error, ExceptionCaption);
-        const QStringList rows = online::splitBoard(text_codec::decode(r.body));
+        // The same board again (the usual answer every 5 s) is not laid out again.
+        if (r.rows == boardRows_)
+            return;
+        boardRows_ = r.rows;
         ListBox2->clear();
-        ListBox2->addItems(rows);
+        ListBox2->addItems(boardRows_);
     });
 }
 

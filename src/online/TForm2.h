@@ -82,5 +82,7 @@ private:
     std::unique_ptr<HttpClient> report_;
     std::unique_ptr<HttpClient> board_;
     bool checkAwaited_ = false;
+    bool downloading_ = false;  // the setup program downloads: Button1 cancels it
+    QStringList boardRows_;     // what the board shows
     QList<std::function<void()>> whenAnswered_;
 };

@@ -36,6 +36,10 @@ GstEngine::GstEngine(GstPipelineParts parts, Poster poster, Listener *listener)
 
 GstEngine::~GstEngine()
 {
+    {
+        std::lock_guard lock(life_->mutex);
+        life_->alive = false;
+    }
     GstBus *bus = gst_element_get_bus(parts_.playbin);
     gst_bus_set_sync_handler(bus, nullptr, nullptr, nullptr);
     gst_object_unref(bus);
@@ -110,7 +114,7 @@ GstEngine::LoadWatch GstEngine::endWatch()
     return watch;
 }
 
-bool GstEngine::loadUri(quint64 ticket, const QByteArray &uri, MediaGraphError *error)
+bool GstEngine::loadUri(quint64 ticket, const QByteArray &uri, MediaGraphError *error, int timeoutMs)
 {
     toReady();
     g_object_set(parts_.playbin, "uri", uri.constData(), nullptr);
@@ -122,7 +126,7 @@ bool GstEngine::loadUri(quint64 ticket, const QByteArray &uri, MediaGraphError *
     {
         std::unique_lock lock(loadMutex_);
         if (ret == GST_STATE_CHANGE_ASYNC) {
-            const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(prerollTimeoutMs.load());
+            const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
             timedOut = !loadChanged_.wait_until(lock, deadline, [&] {
                 return load_.asyncDone || !load_.errors.isEmpty() || stale(ticket);
             });
@@ -160,9 +164,10 @@ void GstEngine::load(quint64 ticket, const QByteArray &uri, const QString &probe
         return;
     MediaGraphError error(0, QString());
     bool ok = false;
+    int probeMs = 0;
     if (!probePath.isEmpty()) {
         // Opening a FIFO or a device can block without end, and so can a file on a hung mount.
-        switch (file_probe::probe(probePath, kProbeTimeoutMs)) {
+        switch (file_probe::probe(probePath, kProbeTimeoutMs, &probeMs)) {
         case file_probe::Kind::Other:
             error = MediaGraphError(ErrFileAccess, QStringLiteral("Not a regular file."),
                                     MediaGraphError::Reason::NotRegularFile);
@@ -180,8 +185,11 @@ void GstEngine::load(quint64 ticket, const QByteArray &uri, const QString &probe
     } else {
         ok = true;
     }
+    // Reading a file on a slow mount is slow too (every size check asks it again): it
+    // gets more time to get ready, four seconds for every second its probe took. A
+    // newer request still ends the wait at once.
     if (ok)
-        ok = loadUri(ticket, uri, &error);
+        ok = loadUri(ticket, uri, &error, prerollTimeoutMs.load() + 4 * probeMs);
     if (!ok) {
         if (!stale(ticket))
             post([ticket, error](Listener &l) { l.engineFailed(ticket, error); });
@@ -365,10 +373,24 @@ void GstEngine::offerNext(quint64 offer, quint64 ticket, const QByteArray &uri, 
         if (offer != nextOffer_)
             return;
     }
-    // A missing or odd file is not offered: it fails the ordinary way, with its
-    // message, after this one ends.
-    if (probe && file_probe::probe(path, kProbeTimeoutMs) != file_probe::Kind::Regular)
+    if (!probe) {
+        setOffer(offer, ticket, uri, path);
         return;
+    }
+    // A missing or odd file is not offered: it fails the ordinary way, with its message,
+    // after this one ends. The probe does not hold the worker: on a slow mount it may take
+    // longer than the entry playing, and a load must not queue behind it.
+    file_probe::probeAsync(path, [life = life_, this, offer, ticket, uri, path](file_probe::Kind kind) {
+        if (kind != file_probe::Kind::Regular)
+            return;
+        std::lock_guard alive(life->mutex);
+        if (life->alive)
+            setOffer(offer, ticket, uri, path);
+    });
+}
+
+void GstEngine::setOffer(quint64 offer, quint64 ticket, const QByteArray &uri, const QString &path)
+{
     std::lock_guard lock(nextMutex_);
     if (offer == nextOffer_) {
         nextTicket_ = ticket;

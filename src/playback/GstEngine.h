@@ -15,9 +15,11 @@
 //   loadMutex_  the load watch (worker, bus sync handler).
 //   postMutex_  the way back to the GUI; released last.
 //   frames      see GstFrameStore.
+//   life_       a probe of the next entry answering on its own thread.
 // Lock order: no lock of ours is held while taking another, or while calling into
 // GStreamer, except nextMutex_ around playbin's "uri" inside about-to-finish (playbin
-// asks for it there and takes it only from inside the signal).
+// asks for it there and takes it only from inside the signal), and life_ before
+// nextMutex_ when a probe sets its offer.
 #include "playback/GstFrameStore.h"
 #include "playback/GstPipelineParts.h"
 #include "playback/MediaGraph.h"
@@ -108,7 +110,7 @@ public:
     std::atomic<bool> wantFrameNotices{false};
 
     // ---- worker jobs ----
-    // Loads uri and waits (at most prerollTimeoutMs) until it is ready to play, paused
+    // Loads uri and waits (at most prerollTimeoutMs, more on a slow mount) until it is ready to play, paused
     // on its first frame. probePath, when not empty, is asked first without waiting on it
     // for long: only regular files reach the engine. seekMs >= 0 seeks there once ready;
     // play starts it.
@@ -163,7 +165,7 @@ private:
     void toReady(bool reset = false);
     // Loads and waits; on failure returns false with error filled (superseded: false,
     // error empty).
-    bool loadUri(quint64 ticket, const QByteArray &uri, MediaGraphError *error);
+    bool loadUri(quint64 ticket, const QByteArray &uri, MediaGraphError *error, int timeoutMs);
     void beginWatch();
     LoadWatch endWatch();
     bool changeState(int state, MediaGraphError *error);
@@ -196,6 +198,14 @@ private:
     QByteArray nextUri_;      // empty: nothing follows without a gap
     QString nextPath_;        // the entry it plays
     int handed_ = 0;          // handed to playbin, not yet started
+    // A probe of the next entry answers on its own thread, maybe after the engine is gone:
+    // it sets the offer only while this says the engine lives.
+    struct Life {
+        std::mutex mutex;
+        bool alive = true;
+    };
+    std::shared_ptr<Life> life_ = std::make_shared<Life>();
+    void setOffer(quint64 offer, quint64 ticket, const QByteArray &uri, const QString &path);
 
     std::mutex postMutex_;
     Poster poster_;

@@ -60,7 +60,7 @@ void GstEngine::loadDvd(quint64 ticket, const QString &ifoPath)
     MediaGraphError error(0, QString());
     if (source.isEmpty()) {
         (fromDrive ? result->status.volumeUnknown : result->status.volumeInvalid) = true;
-    } else if (!loadUri(ticket, "dvd://" + QFile::encodeName(source), &error)) {
+    } else if (!loadUri(ticket, "dvd://" + QFile::encodeName(source), &error, prerollTimeoutMs.load())) {
         if (stale(ticket))
             return;
         switch (error.code()) {

@@ -17,13 +17,45 @@ RadioPlayer::~RadioPlayer()
 
 bool RadioPlayer::start(const QString &address, const QString &proxyText)
 {
-    if (connecting_ || closing_)
+    if (closing_)
         return false;
+    {
+        std::lock_guard lock(m_);
+        if (connecting_) {
+            if (address == target_)
+                return false; // a double click on the station already connecting
+            // Another station: the attempt under way is cancelled, and the worker takes
+            // this one next (never waited for here: it may be waiting for this thread).
+            target_ = address;
+            pending_.emplace(address, proxyText);
+            replaced_ = true;
+            if (stream_)
+                stream_->cancel();
+            return true;
+        }
+        connecting_ = true;
+        target_ = address;
+    }
     if (worker_.joinable())
         worker_.join(); // it has ended: connecting_ is its last step
-    connecting_ = true;
-    worker_ = std::thread([this, address, proxy = icy::parseProxy(proxyText)] { OpenStation(address, proxy); });
+    worker_ = std::thread([this, address, proxyText] { run(address, proxyText); });
     return true;
+}
+
+void RadioPlayer::run(QString address, QString proxyText)
+{
+    for (;;) {
+        OpenStation(address, icy::parseProxy(proxyText));
+        std::lock_guard lock(m_);
+        if (!pending_ || closing_) {
+            pending_.reset();
+            replaced_ = false;
+            connecting_ = false;
+            return;
+        }
+        std::tie(address, proxyText) = *std::exchange(pending_, std::nullopt);
+        replaced_ = false;
+    }
 }
 
 void RadioPlayer::shutdown()
@@ -117,24 +149,22 @@ void RadioPlayer::OpenStation(const QString &address, const icy::Proxy &proxy)
     auto stream = std::make_shared<RadioStream>(options, callbacks);
     {
         std::lock_guard lock(m_);
-        if (closing_) {
-            connecting_ = false;
+        if (closing_ || replaced_)
             return;
-        }
-        stream_ = stream; // shutdown can cancel it from here on
+        stream_ = stream; // shutdown and a new start can cancel it from here on
     }
 
     if (const int error = stream->open(address)) {
         freeStream();
-        send(1, quint32(error));
-        connecting_ = false;
+        if (!replaced_) // a station picked meanwhile is no failure of this one
+            send(1, quint32(error));
         return;
     }
 
     // Buffering: until more than three quarters of the buffer are filled.
     for (;;) {
         const quint64 end = stream->filePosition(RadioStream::FilePos::End);
-        if (end == RadioStream::PositionFailed || closing_)
+        if (end == RadioStream::PositionFailed || closing_ || replaced_)
             break;
         const quint64 downloaded = stream->filePosition(RadioStream::FilePos::Download);
         const quint32 percent = icy::bufferingPercent(end, downloaded, stream->filePosition(RadioStream::FilePos::Current));
@@ -144,11 +174,14 @@ void RadioPlayer::OpenStation(const QString &address, const icy::Proxy &proxy)
         stream->waitForData(downloaded, 1000);
     }
 
+    if (replaced_) {
+        freeStream();
+        return;
+    }
     QList<QByteArray> tags = stream->icyTags();
     if (tags.isEmpty())
         tags = stream->httpTags();
     sendServerInfo(tags);
     ShowStreamTitle(stream->meta());
     stream->play();
-    connecting_ = false;
 }

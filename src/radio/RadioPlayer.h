@@ -19,6 +19,7 @@
 #include <condition_variable>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <thread>
 
 class RadioPlayer : public QObject {
@@ -28,7 +29,9 @@ public:
     ~RadioPlayer() override;
 
     // GUI thread. Starts the connection worker for address through the proxy text
-    // (empty: direct); false, with nothing done, while a connection is being made.
+    // (empty: direct). While a connection is being made, another address replaces it
+    // (the attempt is cancelled without a message, and the worker goes on with the new
+    // one); the same address again is refused: false, with nothing done.
     bool start(const QString &address, const QString &proxyText);
     bool connecting() const { return connecting_; } // the worker runs
     void shutdown();
@@ -47,13 +50,17 @@ private:
     void send(int code, quint32 number = 0, const QString &text = QString());
     void sendServerInfo(const QList<QByteArray> &lines);
     void freeStream();
+    void run(QString address, QString proxyText); // the worker's loop
 
     RadioStream::Options base_;
     std::atomic<bool> connecting_{false};
     std::atomic<bool> closing_{false};
+    std::atomic<bool> replaced_{false}; // the attempt under way gives way to pending_
     std::thread worker_;
 
     std::mutex m_; // guards stream_ and the waits of send()
     std::condition_variable delivered_;
     std::shared_ptr<RadioStream> stream_;
+    QString target_; // the address being connected, or the one waiting to be
+    std::optional<std::pair<QString, QString>> pending_; // address and proxy text
 };

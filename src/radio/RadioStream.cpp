@@ -417,8 +417,15 @@ int RadioStream::open(const QString &address)
     gst_start::ensureInitialised(); // the format check needs the type finders
     s_->address = address;
     s_->download = std::thread([s = s_.get()] { s->runDownload(); });
+    // The connection keeps its own deadline until the stream answers; this one also
+    // bounds the format check of a stream that trickles its first bytes.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(s_->options.limits.attemptSeconds) + 5s;
     std::unique_lock lock(s_->m);
-    s_->cv.wait(lock, [&] { return s_->cancelled_ || s_->phase != State::Phase::Opening; });
+    if (!s_->cv.wait_until(lock, deadline, [&] { return s_->cancelled_ || s_->phase != State::Phase::Opening; })) {
+        s_->cancelled_ = true;
+        s_->cv.notify_all();
+        return radio_error::TimedOut;
+    }
     if (s_->phase == State::Phase::Open)
         return 0;
     return s_->cancelled_ ? radio_error::ConnectionLost : s_->openError;
@@ -488,6 +495,11 @@ void RadioStream::play()
         s.fail(radio_error::DecodeFailed);
         return;
     }
+    // A live stream is paced by the server and the sound card, not by its timestamps:
+    // after the buffer ran dry (a stall found out late, a slow reconnection) the audio
+    // that comes next carries times long past, and a synchronising sink would drop all
+    // of it as late, for good. Unsynchronised, it plays on as soon as it comes.
+    g_object_set(sink, "sync", FALSE, nullptr);
     gst_bin_add_many(GST_BIN(pipeline), src, decode, convert, resample, volume, sink, nullptr);
     gst_element_link(src, decode);
     gst_element_link_many(convert, resample, volume, sink, nullptr);

@@ -4,12 +4,25 @@
 
 #include <curl/curl.h>
 
+#include <QSet>
+
+#include <chrono>
 #include <mutex>
 
 namespace {
 
+using Clock = std::chrono::steady_clock;
+
+// One attempt to reach a stream, across the playlists it follows.
+struct Walk {
+    Clock::time_point deadline;
+    QSet<QString> asked; // addresses asked so far
+    int tried = 0;       // playlist entries tried
+};
+
 // What one transfer found out; the callbacks fill it.
 struct Transfer {
+    Clock::time_point deadline;
     StreamConnection::Handler *handler = nullptr;
     const StreamConnection::Limits *limits = nullptr;
     QUrl url;
@@ -126,18 +139,37 @@ size_t onBody(char *data, size_t size, size_t count, void *user)
     return n;
 }
 
+// Called at least once a second, also while nothing arrives.
 int onProgress(void *user, curl_off_t, curl_off_t, curl_off_t, curl_off_t)
 {
-    return static_cast<Transfer *>(user)->handler->cancelled() ? 1 : 0;
+    auto &t = *static_cast<Transfer *>(user);
+    if (t.handler->cancelled())
+        return 1;
+    if (!t.established && Clock::now() >= t.deadline) {
+        t.error = radio_error::TimedOut;
+        return 1;
+    }
+    return 0;
 }
 
-int errorFor(CURLcode code, CURL *curl, bool viaProxy)
+// The same address however it is written: what a loop is recognised by.
+QString addressKey(const QUrl &url)
+{
+    return url.adjusted(QUrl::NormalizePathSegments | QUrl::RemoveFragment).toString(QUrl::FullyEncoded).toLower();
+}
+
+int errorFor(CURLcode code, CURL *curl, bool viaProxy, bool sawStatus)
 {
     long status = 0;
     switch (code) {
     case CURLE_OK:
         return 0;
     case CURLE_UNSUPPORTED_PROTOCOL:
+        // The address was checked before: either a redirection to another scheme, or an
+        // answer with no status line at all (libcurl takes it for HTTP/0.9).
+        if (!sawStatus)
+            return viaProxy ? radio_error::ProxyRefused : radio_error::BadResponse;
+        return radio_error::BadAddress;
     case CURLE_URL_MALFORMAT:
         return radio_error::BadAddress;
     case CURLE_COULDNT_RESOLVE_HOST:
@@ -156,14 +188,14 @@ int errorFor(CURLcode code, CURL *curl, bool viaProxy)
     case CURLE_OUT_OF_MEMORY: // libcurl's own limit on a header line
         return radio_error::TooLarge;
     case CURLE_WEIRD_SERVER_REPLY:
-        return radio_error::BadResponse;
+        return viaProxy && !sawStatus ? radio_error::ProxyRefused : radio_error::BadResponse;
     default:
         return radio_error::ConnectionLost;
     }
 }
 
 StreamConnection::Result runOne(const QString &address, const icy::Proxy &proxy, StreamConnection::Handler &handler,
-                                const StreamConnection::Limits &limits, int depth)
+                                const StreamConnection::Limits &limits, int depth, Walk &walk)
 {
     static std::once_flag once;
     std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
@@ -174,8 +206,13 @@ StreamConnection::Result runOne(const QString &address, const icy::Proxy &proxy,
         return {radio_error::BadAddress, false};
     if (!proxy.valid)
         return {radio_error::ProxyRefused, false};
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(walk.deadline - Clock::now()).count();
+    if (left <= 0)
+        return {radio_error::TimedOut, false};
+    walk.asked.insert(addressKey(url));
 
     Transfer t;
+    t.deadline = walk.deadline;
     t.handler = &handler;
     t.limits = &limits;
     t.url = url;
@@ -194,7 +231,7 @@ StreamConnection::Result runOne(const QString &address, const icy::Proxy &proxy,
     curl_easy_setopt(curl, CURLOPT_MAXREDIRS, long(limits.maxRedirects));
     curl_easy_setopt(curl, CURLOPT_FAILONERROR, 1L);
     curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS, long(limits.connectTimeoutMs));
+    curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS, long(std::min<qint64>(limits.connectTimeoutMs, left)));
     curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
     curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, long(limits.stallSeconds));
     // An empty proxy means a direct connection; never the environment's http_proxy.
@@ -213,7 +250,10 @@ StreamConnection::Result runOne(const QString &address, const icy::Proxy &proxy,
     curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
 
     const CURLcode code = curl_easy_perform(curl);
-    int error = t.error ? t.error : errorFor(code, curl, !proxy.direct);
+    int error = t.error ? t.error : errorFor(code, curl, !proxy.direct, !t.response.statusLine.isEmpty());
+    char *effective = nullptr;
+    if (curl_easy_getinfo(curl, CURLINFO_EFFECTIVE_URL, &effective) == CURLE_OK && effective)
+        walk.asked.insert(addressKey(QUrl(QString::fromUtf8(effective))));
     curl_easy_cleanup(curl);
     curl_slist_free_all(aliases);
     curl_slist_free_all(request);
@@ -227,15 +267,23 @@ StreamConnection::Result runOne(const QString &address, const icy::Proxy &proxy,
     if (t.body != Transfer::Body::Playlist || error != 0)
         return {error, false};
 
-    // A playlist: the first entry that answers.
+    // A playlist: the first entry that answers. An entry already asked in this attempt
+    // (the playlist itself, one before it) leads round in a loop and is skipped.
     if (depth >= limits.maxPlaylistDepth)
         return {radio_error::PlaylistEmpty, false};
     const QStringList entries = icy::playlistEntries(t.playlistKind, t.playlist, url, limits.maxPlaylistEntries);
     int last = radio_error::PlaylistEmpty;
     for (const QString &entry : entries) {
-        const StreamConnection::Result r = runOne(entry, proxy, handler, limits, depth + 1);
+        if (walk.asked.contains(addressKey(QUrl(entry.trimmed()))))
+            continue;
+        if (walk.tried >= limits.maxPlaylistTotal)
+            break;
+        ++walk.tried;
+        const StreamConnection::Result r = runOne(entry, proxy, handler, limits, depth + 1, walk);
         if (r.established || handler.cancelled())
             return r;
+        if (Clock::now() >= walk.deadline) // the attempt's time is up, whatever this entry did
+            return {radio_error::TimedOut, false};
         last = r.error == radio_error::BadAddress ? last : r.error;
     }
     return {last, false};
@@ -246,5 +294,7 @@ StreamConnection::Result runOne(const QString &address, const icy::Proxy &proxy,
 StreamConnection::Result StreamConnection::run(const QString &address, const icy::Proxy &proxy, Handler &handler,
                                                const Limits &limits)
 {
-    return runOne(address, proxy, handler, limits, 0);
+    Walk walk;
+    walk.deadline = Clock::now() + std::chrono::seconds(limits.attemptSeconds);
+    return runOne(address, proxy, handler, limits, 0, walk);
 }

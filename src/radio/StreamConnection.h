@@ -2,7 +2,10 @@
 // One connection to a radio address with libcurl, on the calling thread: HTTP/1.x and
 // "ICY 200 OK" servers, metadata asked for and split off, redirections followed, and
 // playlist files (.m3u, .m3u8, .pls) followed to the first entry that answers.
-// Everything it keeps is bounded, whatever the server sends.
+// Everything it keeps is bounded, whatever the server sends: one attempt reaches its
+// stream within attemptSeconds or ends with TimedOut, tries at most maxPlaylistTotal
+// playlist entries, and never asks an address twice (a playlist that names itself, or
+// an earlier one, is a loop).
 #include "radio/IcyProtocol.h"
 
 #include <QByteArray>
@@ -16,9 +19,11 @@ public:
         int stallSeconds = 10;             // no data this long: the server stopped
         int maxHeaderBytes = 64 * 1024;    // all header lines of one answer
         int maxPlaylistBytes = 1024 * 1024;
-        int maxPlaylistEntries = 16;       // entries tried per playlist file
+        int maxPlaylistEntries = 16;       // entries read per playlist file
         int maxPlaylistDepth = 4;          // playlists naming playlists
+        int maxPlaylistTotal = 32;         // entries tried in all, however deep
         int maxRedirects = 5;
+        int attemptSeconds = 20;           // to reach the stream, playlists and all
     };
 
     // The answer that carries the stream.

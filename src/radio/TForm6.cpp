@@ -181,10 +181,6 @@ void TForm6::Odebrat1Click()
 
 void TForm6::ListBox1DblClick()
 {
-    if (radio_.connecting()) {
-        main_.dialogs().beep();
-        return;
-    }
     if (!stationUrls_.copyRows(rows())) {
         main_.dialogs().showMessage(this, QStringLiteral("Seznam má víc než %1 stanic; spustit lze jen seznam do %1 stanic.")
                                               .arg(StationUrls::MaxStations));
@@ -197,7 +193,9 @@ void TForm6::ListBox1DblClick()
     }
     // A checked "direct connection" leaves the proxy text unused.
     const QString proxy = cbDirectConnection->isChecked() ? QString() : proxySetting_.text();
-    radio_.start(stationUrls_.slot(ListBox1->currentRow() + 1), proxy);
+    // While a station connects, the same station again beeps; another one replaces it.
+    if (!radio_.start(stationUrls_.slot(ListBox1->currentRow() + 1), proxy))
+        main_.dialogs().beep();
 }
 
 void TForm6::WndProc(int code, quint32 number, const QString &text)

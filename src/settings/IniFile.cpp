@@ -69,11 +69,7 @@ IniFile::IniFile(const QString &path)
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return;
-    QString text = text_codec::decode(file.readAll());
-    // A byte order mark from an editor would otherwise hide the first section.
-    if (text.startsWith(QChar(0xFEFF)))
-        text.remove(0, 1);
-    m_lines = text_codec::splitLines(text);
+    m_lines = text_codec::splitLines(text_codec::decodeText(file.readAll()));
 }
 
 qsizetype IniFile::findSection(const QString &section) const

@@ -11,11 +11,7 @@ bool LineTable::load(const QString &path)
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return false;
-    QString text = text_codec::decode(file.readAll());
-    // A byte order mark from an editor is not part of line 0.
-    if (text.startsWith(QChar(0xFEFF)))
-        text.remove(0, 1);
-    m_lines = text_codec::splitLines(text);
+    m_lines = text_codec::splitLines(text_codec::decodeText(file.readAll()));
     return true;
 }
 

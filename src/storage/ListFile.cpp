@@ -107,7 +107,8 @@ QByteArray listToText(const QStringList &entries)
 QStringList textToList(const QByteArray &text)
 {
     const qsizetype end = text.indexOf('\0');
-    return text_codec::decodeLines(end < 0 ? text : QByteArray::fromRawData(text.constData(), end));
+    // The format has no byte order mark: bytes EF BB BF at the start begin the first name.
+    return text_codec::decodeLines(end < 0 ? text : QByteArray::fromRawData(text.constData(), end), false);
 }
 
 bool hasTextAfterZero(const QByteArray &text)

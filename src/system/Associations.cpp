@@ -244,7 +244,7 @@ void FileAssociations::rewrite()
     writeIfChanged(dataHome_ + QStringLiteral("/applications/") + desktopFileName(), desktopEntryText(launcher_));
 
     const QString mimeappsPath = configHome_ + QStringLiteral("/mimeapps.list");
-    const QString before = text_codec::decode(readFile(mimeappsPath));
+    const QString before = text_codec::decodeText(readFile(mimeappsPath));
     const QString after = withDefaults(before, mimeTypes());
     writeIfChanged(mimeappsPath, after.toUtf8());
 

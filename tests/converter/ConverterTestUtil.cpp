@@ -55,6 +55,19 @@ bool write(const QString &path, const QByteArray &bytes)
     return media_maker::writeFile(path, bytes);
 }
 
+bool claimFlacFrames(const QString &path, qint64 frames)
+{
+    QByteArray flac = read(path);
+    // "fLaC", a block header, then STREAMINFO: 10 bytes, then 64 bits of rate (20),
+    // channels (3), bits (5) and the total of frames (36), big-endian.
+    if (flac.size() < 26 || !flac.startsWith("fLaC") || (flac[4] & 0x7f) != 0)
+        return false;
+    quint64 packed = qFromBigEndian<quint64>(flac.constData() + 18);
+    packed = (packed & ~((quint64(1) << 36) - 1)) | (quint64(frames) & ((quint64(1) << 36) - 1));
+    qToBigEndian(packed, flac.data() + 18);
+    return write(path, flac);
+}
+
 QByteArray read(const QString &path)
 {
     QFile f(path);

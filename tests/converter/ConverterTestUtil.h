@@ -21,6 +21,9 @@ QByteArray read(const QString &path);
 
 // ffmpeg's lavfi sine encoded by extension (mp3, ogg, flac, wma, wav) or codec options.
 bool encodeTone(const QString &path, int sampleRate, int channels, int durationMs, double frequencyHz = 440);
+// Rewrites a FLAC file's STREAMINFO so that it claims `frames` sample frames: a length
+// known on opening, without the bytes.
+bool claimFlacFrames(const QString &path, qint64 frames);
 // ffmpeg's decode of a file as 16-bit interleaved PCM at the file's rate and channels.
 QByteArray ffmpegPcm(const QString &path);
 // ffprobe's channel count and sample rate of the first audio stream.

@@ -5,9 +5,12 @@
 #include "../fixtures/media/MediaMaker.h"
 #include "ConverterTestUtil.h"
 #include "converter/DecodeToWav.h"
+#include "converter/LameCoder.h"
 #include "platform/CdTracks.h"
 
 #include <QDir>
+#include <QProcess>
+#include <QScopeGuard>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QtEndian>
@@ -51,6 +54,9 @@ private Q_SLOTS:
     void cancelledLeavesNothing();
     void cdImageTracks();
     void midiThroughGStreamer();
+    void sourceCutOffWhileRead_data();
+    void sourceCutOffWhileRead();
+    void fullDiskNamed();
 };
 
 void TestDecodeToWav::sameAsFfmpeg_data()
@@ -203,6 +209,70 @@ void TestDecodeToWav::midiThroughGStreamer()
     const double seconds = (wav.size() - 44) / double(u16(wav, 32)) / rate;
     QVERIFY2(seconds > 0.8 && seconds < 4, qPrintable(QString::number(seconds)));
     QVERIFY(wav.mid(44).count('\0') < wav.size() - 44); // not silence
+}
+
+// A source cut off while it is decoded looks whole to the decoder: the run says so and
+// keeps no shorter WAV, whatever the source's format.
+void TestDecodeToWav::sourceCutOffWhileRead_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<DecoderKind>("kind");
+    QTest::newRow("wav") << "long.wav" << DecoderKind::AudioFile;
+    QTest::newRow("flac") << "long.flac" << DecoderKind::Flac;
+}
+
+void TestDecodeToWav::sourceCutOffWhileRead()
+{
+    QFETCH(QString, name);
+    QFETCH(DecoderKind, kind);
+    QTemporaryDir in;
+    QTemporaryDir out;
+    const QString source = in.filePath(name);
+    QVERIFY(conv_test::encodeTone(source, 44100, 2, 30000));
+    bool cut = false;
+    const DecodeResult r = DecodeToWav(out.path(), source, kind, [&](int) {
+        if (!cut)
+            cut = QFile::resize(source, QFileInfo(source).size() / 3);
+    });
+    QVERIFY(cut);
+    QCOMPARE(r.status, DecodeResult::ReadFailed);
+    QVERIFY2(r.detail.contains(QStringLiteral("zkrátil")), qPrintable(r.detail));
+    QCOMPARE(QDir(out.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList());
+}
+
+// A disk that fills up is named as such, with the output's name, for both kinds of
+// output; nothing is left on it. A small tmpfs is the full disk (mounting needs root).
+void TestDecodeToWav::fullDiskNamed()
+{
+    QTemporaryDir in;
+    QTemporaryDir disk;
+    QProcess mount;
+    mount.start(QStringLiteral("mount"), {"-t", "tmpfs", "-o", "size=256k", "tmpfs", disk.path()});
+    if (!mount.waitForFinished(10000) || mount.exitCode() != 0)
+        QSKIP("a tmpfs cannot be mounted here (not root)");
+    auto unmount = qScopeGuard([&] { QProcess::execute(QStringLiteral("umount"), {disk.path()}); });
+    const QString flac = in.filePath(QStringLiteral("tone.flac"));
+    QVERIFY(conv_test::encodeTone(flac, 44100, 2, 5000));
+    const DecodeResult r = DecodeToWav(disk.path(), flac, DecoderKind::Flac, {});
+    QCOMPARE(r.status, DecodeResult::WriteFailed);
+    QCOMPARE(r.detail, QStringLiteral("Na disku není místo pro soubor %1").arg(disk.filePath(QStringLiteral("tone.wav"))));
+    QCOMPARE(QDir(disk.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList());
+
+    const QString wav = in.filePath(QStringLiteral("noise.wav"));
+    QByteArray noise(44100 * 4 * 30, Qt::Uninitialized); // about 480 kB of MP3
+    QRandomGenerator(3).fillRange(reinterpret_cast<quint32 *>(noise.data()), noise.size() / 4);
+    QVERIFY(conv_test::write(wav, conv_test::riff({{"fmt ", conv_test::fmtChunk(2, 44100, 16)}, {"data", noise}})));
+    TLameCoder coder;
+    coder.setInputFiles({wav});
+    coder.setOutputFiles({disk.filePath(QStringLiteral("noise.mp3"))});
+    QString error;
+    try {
+        coder.EncodeFiles();
+    } catch (const ELameError &e) {
+        error = e.message();
+    }
+    QCOMPARE(error, QStringLiteral("Write Error\nNa disku není místo pro soubor %1").arg(disk.filePath(QStringLiteral("noise.mp3"))));
+    QCOMPARE(QDir(disk.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList());
 }
 
 QTEST_GUILESS_MAIN(TestDecodeToWav)

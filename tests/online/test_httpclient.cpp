@@ -3,7 +3,9 @@
 // refuse, never answer, redirect, fail or trickle.
 #include "online/CurlHttpClient.h"
 #include "support/PhpServer.h"
+#include "support/SocketPeer.h"
 
+#include <QDir>
 #include <QFile>
 #include <QPointer>
 #include <QSignalSpy>
@@ -125,6 +127,9 @@ private Q_SLOTS:
     void tricklingPeerIsNoStall();
     void oneRequestAtATime();
     void networkCheckFailureSkips();
+    void boundedAnswers_data();
+    void boundedAnswers();
+    void cancelEndsARequest();
 
 private:
     std::unique_ptr<PhpServer> php_;
@@ -299,6 +304,89 @@ void TestHttpClient::networkCheckFailureSkips()
     QCOMPARE(peer.connections, 0);
     get.checkNetwork = false;
     QCOMPARE(int(run(client, get).outcome), int(HttpResult::Outcome::Done));
+}
+
+void TestHttpClient::boundedAnswers_data()
+{
+    QTest::addColumn<int>("mode"); // SocketPeer::Mode
+    QTest::addColumn<bool>("withLength");
+    QTest::addColumn<bool>("cut");
+    QTest::addColumn<bool>("done");
+    QTest::addColumn<QString>("errorPart");
+    // A 64 KiB cap, whatever comes.
+    QTest::newRow("endless answer") << int(SocketPeer::Mode::Endless) << false << false << false << "too long";
+    QTest::newRow("announced beyond the cap") << int(SocketPeer::Mode::Answer) << true << false << false << "too long";
+    QTest::newRow("endless answer, cut at the cap") << int(SocketPeer::Mode::Endless) << false << true << true << "";
+    // A byte every 50 ms is never a stall; the 2 s deadline ends it.
+    QTest::newRow("dripping answer") << int(SocketPeer::Mode::Trickle) << false << false << false << "imed out";
+}
+
+void TestHttpClient::boundedAnswers()
+{
+    QFETCH(int, mode);
+    QFETCH(bool, withLength);
+    QFETCH(bool, cut);
+    QFETCH(bool, done);
+    QFETCH(QString, errorPart);
+    const qint64 cap = 64 * 1024;
+    const QByteArray body = mode == int(SocketPeer::Mode::Answer) ? QByteArray(cap + 1, 'x') : QByteArray(10000, 'x');
+    SocketPeer peer(SocketPeer::Mode(mode), SocketPeer::ok(body, "text/plain", withLength), 50);
+    CookieJar cookies;
+    CurlHttpClient::Limits limits = shortLimits();
+    limits.deadlineSeconds = 2;
+    CurlHttpClient client(cookies, limits, [] { return true; });
+    QTemporaryDir dir;
+    const QString target = dir.filePath(QStringLiteral("update.txt"));
+    QFile old(target);
+    QVERIFY(old.open(QIODevice::WriteOnly));
+    old.write("earlier copy");
+    old.close();
+    for (const QString &saveTo : {QString(), target}) {
+        HttpRequest get;
+        get.url = peer.url();
+        get.saveTo = saveTo;
+        get.maxBytes = cap;
+        get.cutAtLimit = cut;
+        qint64 digested = -1;
+        get.digest = [&digested](const QByteArray &answer, QString *) {
+            digested = answer.size();
+            return QStringList();
+        };
+        const HttpResult r = run(client, get);
+        QVERIFY2((r.outcome == HttpResult::Outcome::Done) == done, qPrintable(r.error));
+        QVERIFY2(r.error.contains(errorPart), qPrintable(r.error));
+        if (done) {
+            QVERIFY(r.cut);
+            QCOMPARE(digested, cap);
+        }
+    }
+    // Nothing beside the file is left behind, and a refused answer keeps the old one.
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("update.txt")});
+    QVERIFY(old.open(QIODevice::ReadOnly));
+    QCOMPARE(old.size(), done ? cap : qint64(12));
+}
+
+void TestHttpClient::cancelEndsARequest()
+{
+    SocketPeer peer(SocketPeer::Mode::Trickle, SocketPeer::ok(QByteArray(100000, 's')), 50);
+    CookieJar cookies;
+    CurlHttpClient client(cookies, CurlHttpClient::Limits(), [] { return true; });
+    QTemporaryDir dir;
+    HttpRequest get;
+    get.url = peer.url();
+    get.saveTo = dir.filePath(QStringLiteral("setup"));
+    QSignalSpy work(&client, &HttpClient::work);
+    HttpResult result;
+    bool ended = false;
+    QVERIFY(client.start(get, [&](const HttpResult &r) {
+        result = r;
+        ended = true;
+    }));
+    QVERIFY(work.wait(10000)); // bytes are coming
+    client.cancel();
+    QVERIFY(QTest::qWaitFor([&] { return ended; }, 10000));
+    QCOMPARE(int(result.outcome), int(HttpResult::Outcome::Cancelled));
+    QVERIFY(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).isEmpty());
 }
 
 QTEST_MAIN(TestHttpClient)

@@ -14,6 +14,7 @@ private Q_SLOTS:
     void formEncoding();
     void boardSplit_data();
     void boardSplit();
+    void boardRows();
     void releaseComparison_data();
     void releaseComparison();
     void checksumRule_data();
@@ -64,17 +65,41 @@ void TestOnlineRules::boardSplit()
     QCOMPARE(online::splitBoard(text), rows);
 }
 
+void TestOnlineRules::boardRows()
+{
+    // The same rows as the split, decoded one by one, bounded in number and length.
+    QCOMPARE(online::boardRows("a;D7;b;D7;c"), (QStringList{"a", "b"}));
+    QCOMPARE(online::boardRows("zpr\xc3\xa1va;D7;zpr\xe1va;D7;"), (QStringList{QStringLiteral("zpráva"), QStringLiteral("zpráva")}));
+    QByteArray many;
+    for (int i = 0; i < 10; ++i)
+        many += QByteArray::number(i) + ";D7;";
+    QCOMPARE(online::boardRows(many, 3).size(), 3);
+    // A long row is cut, not inside a character: "é" is two bytes of UTF-8.
+    const QStringList cut = online::boardRows(QByteArray(10, 'x') + QByteArray(50, '\0').replace('\0', "\xc3\xa9") + ";D7;", 10, 12);
+    QCOMPARE(cut, QStringList{QStringLiteral("xxxxxxxxxxé…")});
+}
+
 void TestOnlineRules::releaseComparison_data()
 {
     QTest::addColumn<QStringList>("file");
     QTest::addColumn<int>("result");
     const int same = int(online::Release::Same), different = int(online::Release::Different);
+    const int notARelease = int(online::Release::NotARelease);
     QTest::newRow("equal") << QStringList{"Tarnel 0.298"} << same;
     QTest::newRow("equal, more lines") << QStringList{"Tarnel 0.298", "sha256 x"} << same;
     QTest::newRow("trailing space") << QStringList{"Tarnel 0.298 "} << different;
     QTest::newRow("letter case") << QStringList{"tarnel 0.298"} << different;
     QTest::newRow("older version") << QStringList{"Tarnel 0.297"} << different;
-    QTest::newRow("empty first line") << QStringList{""} << different;
+    QTest::newRow("newer, with a suffix") << QStringList{"Tarnel 0.300-rc1"} << different;
+    // What is no release caption at all offers nothing.
+    QTest::newRow("empty first line") << QStringList{""} << notARelease;
+    QTest::newRow("captive portal") << QStringList{"<!DOCTYPE html>", "<html>"} << notARelease;
+    QTest::newRow("random bytes") << QStringList{QString::fromLatin1("\x8f\x03Z\xe1q")} << notARelease;
+    QTest::newRow("product name only") << QStringList{"Tarnel"} << notARelease;
+    QTest::newRow("no version") << QStringList{"Tarnel beta"} << notARelease;
+    QTest::newRow("another product") << QStringList{"Tarnelx 0.300"} << notARelease;
+    QTest::newRow("text after the version") << QStringList{"Tarnel 0.300 is out, download now"} << notARelease;
+    QTest::newRow("very long") << QStringList{"Tarnel 0." + QString(100, QLatin1Char('9'))} << notARelease;
     QTest::newRow("no line") << QStringList{} << int(online::Release::Unreadable);
 }
 

@@ -121,6 +121,15 @@ std::vector<std::int16_t> MonitorRecorder::stop()
     return samples;
 }
 
+std::vector<std::int16_t> MonitorRecorder::samplesSince(qint64 from)
+{
+    received_ += process_.readAllStandardOutput();
+    const qint64 frames = std::max<qint64>(0, received_.size() / 4 - from);
+    std::vector<std::int16_t> samples(std::size_t(frames) * 2);
+    std::memcpy(samples.data(), received_.constData() + from * 4, samples.size() * 2);
+    return samples;
+}
+
 qint64 MonitorRecorder::framesSoFar()
 {
     received_ += process_.readAllStandardOutput();

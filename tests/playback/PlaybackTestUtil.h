@@ -49,6 +49,8 @@ public:
     std::vector<std::int16_t> stop();
     // Frames received so far (needs the event loop to run).
     qint64 framesSoFar();
+    // The interleaved samples received from frame `from` on, recording on.
+    std::vector<std::int16_t> samplesSince(qint64 from);
 
 private:
     QProcess process_;

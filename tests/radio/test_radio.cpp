@@ -11,6 +11,7 @@
 #include "support/RadioServers.h"
 #include "volume/PulseMixer.h"
 
+#include <QElapsedTimer>
 #include <QRegularExpression>
 
 #include <QCheckBox>
@@ -86,6 +87,10 @@ private Q_SLOTS:
     void switchingStopsThePrevious();
     void reconnects();
     void givesUpAfterTheLastTry();
+    void stallRecoversLikeADrop();
+    void playlistWalksAreBounded_data();
+    void playlistWalksAreBounded();
+    void hangingEntriesGiveWay();
     void waveVolumeReachesTheStation();
     void cleanupTestCase();
 
@@ -169,6 +174,7 @@ void TestRadio::reachesTheStream_data()
     QTest::newRow("through the proxy") << "/http.mp3" << true << " Test Radio HTTP" << "Song 1";
     QTest::newRow("quotes and semicolons") << "/quotes.mp3" << false << "Test Radio" << "Rock'n'Roll; Part 1";
     QTest::newRow("Windows-1250 title") << "/cp1250.mp3" << false << "Test Radio" << "Příliš žluťoučký kůň 1";
+    QTest::newRow("UTF-16 title") << "/utf16.mp3" << false << "Test Radio" << "Příliš žluťoučký kůň 1";
     QTest::newRow("Ogg Vorbis") << "/stream.ogg" << false << "Test Radio" << "Song 1";
     QTest::newRow("AAC") << "/stream.aac" << false << "Test Radio" << "Song 1";
     QTest::newRow("no name, no titles") << "/nometa.mp3" << false << QString() << QString();
@@ -222,6 +228,10 @@ void TestRadio::failures_data()
     QTest::newRow("404") << server_->url("/404") << "" << int(radio_error::HttpStatus);
     QTest::newRow("web page") << server_->url("/html") << "" << int(radio_error::NotAudio);
     QTest::newRow("binary garbage") << server_->url("/garbage") << "" << int(radio_error::NotAudio);
+    QTest::newRow("random bytes, no status line") << server_->url("/noise") << "" << int(radio_error::BadResponse);
+    // The ICY server stands in for a proxy: it answers the proxy's request for /noise.
+    QTest::newRow("a proxy answering random bytes") << server_->url("/noise") << QStringLiteral("127.0.0.1:%1").arg(server_->port())
+                                                    << int(radio_error::ProxyRefused);
     QTest::newRow("status line only") << server_->url("/close-early") << "" << int(radio_error::NotAudio);
     QTest::newRow("playlist naming itself") << server_->url("/self.m3u") << "" << int(radio_error::PlaylistEmpty);
     QTest::newRow("10,000 dead entries") << server_->url("/big.pls") << "" << int(radio_error::HttpStatus);
@@ -364,6 +374,104 @@ void TestRadio::waveVolumeReachesTheStation()
         return out;
     };
     QTRY_COMPARE_WITH_TIMEOUT(percentages(), (QList<int>{100, 0}), 5000);
+}
+
+void TestRadio::stallRecoversLikeADrop()
+{
+    // The first connection sends 8 s of audio at once and then nothing, keeping the
+    // socket open. Found out only after the 5 s buffer has run dry (8 s without data),
+    // so playback starves before the second connection streams: sound must come back
+    // all the same, as it does after a drop.
+    RadioStream::Options options;
+    options.firstPauseMs = 200;
+    options.limits.stallSeconds = 8;
+    Radio radio(options);
+    MonitorRecorder recorder;
+    QVERIFY(recorder.start(sink_->name()));
+    radio.start(server_->url(QStringLiteral("/stall-once.mp3")));
+    QTRY_VERIFY_WITH_TIMEOUT(radio.saw(7), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(radio.saw(10), 30000);
+    const qint64 mark = recorder.framesSoFar();
+    const auto loudSinceMark = [&] {
+        const std::vector<double> left = channelOf(recorder.samplesSince(mark), 2, 0);
+        const auto [begin, end] = loudRange(left, 1000);
+        return end > begin + 44100;
+    };
+    QVERIFY(QTest::qWaitFor(loudSinceMark, 15000));
+    const std::vector<double> left = channelOf(recorder.stop(), 2, 0);
+    QVERIFY(rms(left, left.size() - 22050, left.size()) > 1000);
+    QVERIFY(!radio.saw(1));
+}
+
+void TestRadio::playlistWalksAreBounded_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<int>("error");
+    QTest::addColumn<int>("maxRequests");
+    QTest::newRow("names itself") << "/self.m3u" << int(radio_error::PlaylistEmpty) << 1;
+    QTest::newRow("names itself 16 times") << "/self16.m3u" << int(radio_error::PlaylistEmpty) << 1;
+    // Every entry a new playlist of 16 more: only the total of entries tried ends it.
+    QTest::newRow("endless tree of playlists") << "/tree.m3u" << int(radio_error::PlaylistEmpty)
+                                               << 1 + StreamConnection::Limits().maxPlaylistTotal;
+}
+
+void TestRadio::playlistWalksAreBounded()
+{
+    QFETCH(QString, path);
+    QFETCH(int, error);
+    QFETCH(int, maxRequests);
+    const qsizetype before = server_->log().size();
+    Radio radio;
+    radio.start(server_->url(path));
+    QTRY_VERIFY_WITH_TIMEOUT(!radio.player.connecting(), 20000);
+    QCOMPARE(radio.log.last(), QStringLiteral("1|%1|").arg(error));
+    const QList<QJsonObject> seen = server_->log().mid(before);
+    QVERIFY2(seen.size() <= maxRequests, qPrintable(QString::number(seen.size())));
+    // Another station plays at once afterwards.
+    radio.start(server_->url(QStringLiteral("/icy.mp3")));
+    QTRY_VERIFY_WITH_TIMEOUT(radio.saw(3, QStringLiteral("Test Radio")), 10000);
+}
+
+void TestRadio::hangingEntriesGiveWay()
+{
+    // Every entry of the playlist takes the connection and never answers.
+    RadioStream::Options options;
+    options.limits.attemptSeconds = 3;
+    Radio radio(options);
+    TForm6 &w = *radio.window;
+    w.ListBox1->clear();
+    w.ListBox1->addItems({server_->url(QStringLiteral("/hang.pls")), server_->url(QStringLiteral("/icy.mp3"))});
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    const auto doubleClick = [&](int row) {
+        const QRect r = w.ListBox1->visualItemRect(w.ListBox1->item(row));
+        QTest::mouseClick(w.ListBox1->viewport(), Qt::LeftButton, {}, r.center());
+        QTest::mouseDClick(w.ListBox1->viewport(), Qt::LeftButton, {}, r.center());
+    };
+
+    // The attempt as a whole has a deadline, however many entries hang.
+    QElapsedTimer clock;
+    clock.start();
+    doubleClick(0);
+    QVERIFY(radio.player.connecting());
+    doubleClick(0); // the same station again: a beep
+    QCOMPARE(radio.main.scripted.beeps, 1);
+    QTRY_VERIFY_WITH_TIMEOUT(!radio.player.connecting(), 15000);
+    QVERIFY2(clock.elapsed() < 8000, qPrintable(QString::number(clock.elapsed())));
+    QCOMPARE(radio.log.last(), QStringLiteral("1|%1|").arg(int(radio_error::TimedOut)));
+    QCOMPARE(radio.main.scripted.messageTexts().size(), 1);
+
+    // Another station picked while one connects replaces it, without a beep or an error.
+    radio.log.clear();
+    doubleClick(0);
+    QVERIFY(radio.player.connecting());
+    doubleClick(1);
+    QTRY_VERIFY_WITH_TIMEOUT(radio.saw(3, QStringLiteral("Test Radio")), 10000);
+    QVERIFY2(clock.elapsed() < 16000, qPrintable(QString::number(clock.elapsed())));
+    QVERIFY(!radio.saw(1));
+    QCOMPARE(radio.main.scripted.beeps, 1);
+    QCOMPARE(radio.main.scripted.messageTexts().size(), 1);
+    QCOMPARE(w.Label4->text(), QStringLiteral("Test Radio"));
 }
 
 QTEST_MAIN(TestRadio)

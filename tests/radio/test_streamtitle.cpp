@@ -31,6 +31,26 @@ void TestStreamTitle::parse_data()
                            << QString::fromUtf8("P\xc5\x99\xc3\xadli\xc5\xa1");
     QTest::newRow("Windows-1250") << QByteArray("StreamTitle='P\xf8\xedli\x9a';") << true
                                   << QString::fromUtf8("P\xc5\x99\xc3\xadli\xc5\xa1");
+    const QString czech = QString::fromUtf8("P\xc5\x99\xc3\xadli\xc5\xa1 'A;B'");
+    const auto utf16 = [&](bool little, const QByteArray &after) {
+        QByteArray bytes("StreamTitle='");
+        bytes += little ? "\xff\xfe" : "\xfe\xff";
+        for (const QChar c : czech + QStringLiteral("';")) {
+            const char hi = char(c.unicode() >> 8), lo = char(c.unicode() & 0xFF);
+            bytes.append(little ? lo : hi);
+            bytes.append(little ? hi : lo);
+        }
+        return bytes + after;
+    };
+    QTest::newRow("UTF-16 LE with its mark") << utf16(true, QByteArray("\0\0\0", 3)) << true << czech;
+    QTest::newRow("UTF-16 BE with its mark") << utf16(false, "") << true << czech;
+    QByteArray asciiEnd = utf16(true, "StreamUrl='';");
+    asciiEnd.chop(13 + 4);
+    asciiEnd += "';StreamUrl='';";
+    QTest::newRow("UTF-16, the field closed in ASCII") << asciiEnd << true << czech;
+    QByteArray cut = utf16(true, "");
+    cut.chop(8);
+    QTest::newRow("UTF-16 cut off") << cut << true << czech.chopped(2);
     QTest::newRow("no title field") << QByteArray("StreamUrl='';") << false << "";
     QTest::newRow("empty block") << QByteArray() << false << "";
 }

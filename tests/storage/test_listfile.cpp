@@ -13,6 +13,7 @@
 #include <memory>
 #include <sys/resource.h>
 #include <unistd.h>
+#include <zlib.h>
 
 using Status = ListStore::LoadResult::Status;
 
@@ -41,6 +42,32 @@ bool inflate(const QByteArray &stream, QByteArray *text = nullptr)
     if (text)
         *text = destination.data();
     return ok;
+}
+
+// One zlib stream of the pieces, each deflated at its own level (0: stored blocks).
+QByteArray streamOf(const QList<QPair<QByteArray, int>> &pieces)
+{
+    z_stream z{};
+    if (deflateInit(&z, pieces.isEmpty() ? 9 : pieces.first().second) != Z_OK)
+        return {};
+    QByteArray out;
+    char buffer[1 << 16];
+    for (qsizetype i = 0; i < pieces.size(); ++i) {
+        if (i > 0)
+            deflateParams(&z, pieces[i].second, Z_DEFAULT_STRATEGY);
+        const bool last = i + 1 == pieces.size();
+        z.next_in = reinterpret_cast<Bytef *>(const_cast<char *>(pieces[i].first.constData()));
+        z.avail_in = static_cast<uInt>(pieces[i].first.size());
+        int rc;
+        do {
+            z.next_out = reinterpret_cast<Bytef *>(buffer);
+            z.avail_out = sizeof buffer;
+            rc = deflate(&z, last ? Z_FINISH : Z_SYNC_FLUSH);
+            out.append(buffer, qsizetype(sizeof buffer - z.avail_out));
+        } while (last ? rc != Z_STREAM_END : z.avail_out == 0);
+    }
+    deflateEnd(&z);
+    return out;
 }
 
 void writeFile(const QString &path, const QByteArray &bytes)
@@ -172,7 +199,10 @@ private Q_SLOTS:
         QTest::newRow("utf-8 and one windows-1250 line")
             << QStringLiteral("Příliš\r\n").toUtf8() + QByteArray::fromHex("9e6c759d6f75e86bfd0d0a") + QStringLiteral("kůň\r\n").toUtf8()
             << QStringList{QStringLiteral("Příliš"), QStringLiteral("žluťoučký"), QStringLiteral("kůň")};
-        QTest::newRow("byte order mark") << QByteArray("\xEF\xBB\xBF/a.mp3\r\n") << QStringList{"/a.mp3"};
+        // The format has no byte order mark: these bytes begin a name (one given relative
+        // on the command line) and stay.
+        QTest::newRow("EF BB BF begins the first entry")
+            << QByteArray("\xEF\xBB\xBF" "a.mp3\r\n") << QStringList{QChar(0xFEFF) + QStringLiteral("a.mp3")};
     }
     void readsTextRules()
     {
@@ -204,6 +234,8 @@ private Q_SLOTS:
         QTest::newRow("encoded surrogate in the name") << QByteArray("/x/\xed\xb2\x80.mp3");
         QTest::newRow("valid utf-8 with a stray byte") << QByteArray("/P\xc5\x99\xedli\x9a.ogg");
         QTest::newRow("plain utf-8") << QStringLiteral("/hudba/Píseň.mp3").toUtf8();
+        QTest::newRow("relative, EF BB BF first") << QByteArray("\xEF\xBB\xBF" "a.mp3");
+        QTest::newRow("EF BB BF twice, then a stray byte") << QByteArray("\xEF\xBB\xBF\xEF\xBB\xBF\xff");
     }
     void fileNameBytesRoundTrip()
     {
@@ -273,6 +305,28 @@ private Q_SLOTS:
         QTest::newRow("plain text") << QByteArray("C:\\a.mp3\r\n");
         QTest::newRow("inflates beyond 64 MiB") << compressed(QByteArray(list_file::MaxTextBytes + 1, 'a'));
     }
+    // The bound on the inflated text, reached and crossed in other ways than one long
+    // run (that is a row of the damaged files below).
+    void boundOnInflatedText_data()
+    {
+        QTest::addColumn<QByteArray>("stream");
+        QTest::addColumn<bool>("accepted");
+        const qsizetype bound = list_file::MaxTextBytes;
+        QTest::newRow("exactly the bound") << streamOf({{QByteArray(bound, 'a'), 9}}) << true;
+        QTest::newRow("crossed inside a stored block")
+            << streamOf({{QByteArray(bound - 100, 'a'), 9}, {QByteArray(1000, 'b'), 0}}) << false;
+        QTest::newRow("a stored block ends at the bound")
+            << streamOf({{QByteArray(bound - 1000, 'a'), 9}, {QByteArray(1000, 'b'), 0}}) << true;
+    }
+    void boundOnInflatedText()
+    {
+        QFETCH(QByteArray, stream);
+        QFETCH(bool, accepted);
+        QByteArray text;
+        QCOMPARE(inflate(stream, &text), accepted);
+        QCOMPARE(text.size(), accepted ? list_file::MaxTextBytes : 0);
+    }
+
     void damagedFileIsMovedAsideIntact()
     {
         QFETCH(QByteArray, stored);

@@ -46,6 +46,17 @@ QProcessEnvironment PhpServer::environment() const
 
 bool PhpServer::start()
 {
+    {
+        // The table is made once, as on a real site.
+        QProcess setup;
+        setup.setProcessEnvironment(environment());
+        setup.setProcessChannelMode(QProcess::MergedChannels);
+        setup.start(QStringLiteral("php"), {root() + QStringLiteral("/setup.php")});
+        if (!setup.waitForFinished(60000) || setup.exitStatus() != QProcess::NormalExit || setup.exitCode() != 0) {
+            error_ = QStringLiteral("setup.php failed: ") + QString::fromLocal8Bit(setup.readAll());
+            return false;
+        }
+    }
     for (int attempt = 0; attempt < 5; ++attempt) {
         {
             QTcpServer probe;
@@ -59,7 +70,7 @@ bool PhpServer::start()
         process_.setWorkingDirectory(root());
         process_.setProcessChannelMode(QProcess::MergedChannels);
         process_.start(QStringLiteral("php"), {QStringLiteral("-S"), QStringLiteral("127.0.0.1:%1").arg(port_),
-                                              QStringLiteral("-t"), root(), root() + QStringLiteral("/router.php")});
+                                              QStringLiteral("-t"), root() + QStringLiteral("/public")});
         if (!process_.waitForStarted(10000)) {
             error_ = QStringLiteral("php did not start: ") + process_.errorString();
             return false;
@@ -87,7 +98,7 @@ QString PhpServer::base() const
 
 void PhpServer::writeFile(const QString &relative, const QByteArray &bytes) const
 {
-    const QString path = root() + QLatin1Char('/') + relative;
+    const QString path = root() + QStringLiteral("/public/") + relative;
     QDir().mkpath(QFileInfo(path).path());
     QFile f(path);
     if (f.open(QIODevice::WriteOnly | QIODevice::Truncate))
