@@ -31,7 +31,6 @@
 #include <QToolButton>
 
 #include <cstdio>
-#include <limits>
 
 TForm1::TForm1(const QString &programDir, Dialogs &dialogs, const ImageList &images, PlaylistModel &playlist,
                const SystemServices &services, QWidget *parent)
@@ -177,8 +176,6 @@ void TForm1::readSettings(const IniFile &ini)
     const QString s = QStringLiteral("NASTAVENI1");
     languageCode_ = ini.readString(s, QStringLiteral("Jazyk"), QStringLiteral("cs"));
     setFixedSize(217, 190);
-    firstStart_ = ini.readInteger(s, QStringLiteral("ZLeva"), std::numeric_limits<int>::min())
-        == std::numeric_limits<int>::min();
     placement::moveTo(*this, ini.readInteger(s, QStringLiteral("ZLeva"), 0), ini.readInteger(s, QStringLiteral("ZHora"), 0));
     QFont f(ini.readString(s, QStringLiteral("FTyp"), QStringLiteral("Arial")));
     f.setPointSize(std::clamp(ini.readInteger(s, QStringLiteral("FVelikost"), 8), 4, 72)); // readable

@@ -75,9 +75,8 @@ public:
     // A language change asked for a new copy once this one has closed.
     bool restartRequested() const { return restartRequested_; }
 
-    // On a first start (no stored place for the main window) lays the windows out on
-    // the screen the program starts on, once they are all created. Later starts keep
-    // the stored places.
+    // Lays the windows without a stored place (a first start) out on the screen the
+    // program starts on, around those that have one, once all are created.
     void arrangeFirstStart();
 
     // Wires the transport, seek bar, time label and volume slider to playback.
@@ -200,7 +199,6 @@ private:
     QColor fontColour_;
     bool showElapsed_ = true;
     bool updateFound_ = false;
-    bool firstStart_ = false;
     bool closing_ = false;
     bool closeFromSignal_ = false;
     bool saveFailed_ = false;

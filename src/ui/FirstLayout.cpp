@@ -38,26 +38,32 @@ qint64 overlapArea(const QRect &a, const QRect &b)
 
 } // namespace
 
-QList<Place> arrange(const QRect &area, QSize mainSize, const QList<Window> &windows)
+QList<Place> arrange(const QRect &area, const Window &mainWindow, const QList<Window> &windows)
 {
     QList<Place> places;
-    const QRect main(area.topLeft(), mainSize);
+    const QRect main(mainWindow.stored.value_or(area.topLeft()), mainWindow.size);
     places.append({main.topLeft(), true});
     QList<QRect> shown{main};
+    for (const Window &w : windows) {
+        places.append({w.stored.value_or(area.topLeft()), w.stored && w.wanted});
+        if (w.stored && w.wanted)
+            shown.append(QRect(*w.stored, w.size));
+    }
 
     QList<int> left; // fitted nowhere: placed once the shown ones are known
     for (int i = 0; i < windows.size(); ++i) {
-        places.append({area.topLeft(), false});
+        if (windows.at(i).stored)
+            continue;
         const QSize size = windows.at(i).size;
         for (const QPoint &p : windows.at(i).wanted ? candidates(area, size, shown) : QList<QPoint>()) {
             const QRect r(p, size);
             if (std::none_of(shown.begin(), shown.end(), [&](const QRect &s) { return s.intersects(r); })) {
-                places.last() = {p, true};
+                places[i + 1] = {p, true};
                 shown.append(r);
                 break;
             }
         }
-        if (!places.last().shown)
+        if (!places.at(i + 1).shown)
             left.append(i);
     }
 

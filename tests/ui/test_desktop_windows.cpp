@@ -103,12 +103,12 @@ void DesktopWindowsTest::minimiseWithoutTrayAndRestore()
 void DesktopWindowsTest::minimisedWindowsComeBackAsTheyWere()
 {
     ProgramDirFixture dir;
-    dir.writeFile(QStringLiteral("nastaveni.ini"), "[NASTAVENI1]\r\nZLeva=0\r\nZHora=0\r\n");
     {
         Run run(dir);
         QWidget *radio = window("Form6");
         QWidget *playlist = window("Form4");
-        run.main().menuItem(QStringLiteral("Radio1"))->trigger(); // closed before
+        if (radio->isVisible()) // closed before (a first start may have kept it hidden)
+            run.main().menuItem(QStringLiteral("Radio1"))->trigger();
         QVERIFY(!radio->isVisible() && playlist->isVisible());
         MinimisedWindows tray;
         tray.hideShown(&run.main());

@@ -15,7 +15,7 @@ QList<first_layout::Window> allWanted()
 {
     QList<first_layout::Window> windows;
     for (const QSize &s : PlayerWindows)
-        windows.append({s, true});
+        windows.append({s, true, std::nullopt});
     return windows;
 }
 
@@ -27,6 +27,7 @@ private Q_SLOTS:
     void screens_data();
     void screens();
     void windowNotWantedStaysHidden();
+    void storedPlacesStay();
 };
 
 void FirstLayoutTest::screens_data()
@@ -46,7 +47,7 @@ void FirstLayoutTest::screens()
 {
     QFETCH(QRect, area);
     QFETCH(int, atLeastShown);
-    const QList<first_layout::Place> places = first_layout::arrange(area, MainSize, allWanted());
+    const QList<first_layout::Place> places = first_layout::arrange(area, {MainSize, true, std::nullopt}, allWanted());
     QCOMPARE(places.size(), PlayerWindows.size() + 1);
     const QRect main(places.first().position, MainSize);
     QCOMPARE(main.topLeft(), area.topLeft());
@@ -80,7 +81,7 @@ void FirstLayoutTest::windowNotWantedStaysHidden()
 {
     QList<first_layout::Window> windows = allWanted();
     windows[0].wanted = false; // the playlist was stored as closed
-    const QList<first_layout::Place> places = first_layout::arrange(QRect(0, 0, 1920, 1080), MainSize, windows);
+    const QList<first_layout::Place> places = first_layout::arrange(QRect(0, 0, 1920, 1080), {MainSize, true, std::nullopt}, windows);
     QVERIFY(!places.at(1).shown);
     QVERIFY(places.at(2).shown);
     // The place kept for it covers no shown window: there is room.
@@ -91,6 +92,27 @@ void FirstLayoutTest::windowNotWantedStaysHidden()
         const QSize size = i == 0 ? MainSize : PlayerWindows.at(i - 1);
         QVERIFY(!kept.intersects(QRect(places.at(i).position, size)));
     }
+}
+
+void FirstLayoutTest::storedPlacesStay()
+{
+    // The main window and the playlist have their places; the others are new.
+    QList<first_layout::Window> windows = allWanted();
+    windows[0].stored = QPoint(600, 300);
+    const first_layout::Window main{MainSize, true, QPoint(380, 300)};
+    const QRect area(0, 0, 1920, 1080);
+    const QList<first_layout::Place> places = first_layout::arrange(area, main, windows);
+    QCOMPARE(places.at(0).position, QPoint(380, 300));
+    QCOMPARE(places.at(1).position, QPoint(600, 300));
+    QVERIFY(places.at(1).shown);
+    QList<QRect> shown;
+    for (qsizetype i = 0; i < places.size(); ++i)
+        if (places.at(i).shown)
+            shown.append(QRect(places.at(i).position, i == 0 ? MainSize : PlayerWindows.at(i - 1)));
+    for (qsizetype i = 0; i < shown.size(); ++i)
+        for (qsizetype j = i + 1; j < shown.size(); ++j)
+            QVERIFY2(!shown.at(i).intersects(shown.at(j)), qPrintable(QStringLiteral("%1 and %2").arg(i).arg(j)));
+    QVERIFY(shown.size() >= 6);
 }
 
 QTEST_GUILESS_MAIN(FirstLayoutTest)
