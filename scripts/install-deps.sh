@@ -31,6 +31,7 @@ xdg-utils libglib2.0-bin shared-mime-info desktop-file-utils appstream procps
 dosfstools ntfs-3g xorriso
 dvdauthor
 adwaita-icon-theme hicolor-icon-theme gtk-update-icon-cache
+qt6-translations-l10n
 fonts-dejavu-core
 php-cli php-sqlite3 php-pgsql php-fpm nginx-light postgresql
 "

@@ -151,7 +151,8 @@ void TForm1::updateTrayAnimation()
 
 void TForm1::Minimalizovat1Click()
 {
-    // Into the tray where there is one; an ordinary minimise where there is none.
+    minimised_.hideShown(this);
+    // Without a tray a hidden program could not be brought back.
     if (CoolTrayIcon1 && CoolTrayIcon1->isVisible())
         hide();
     else
@@ -163,4 +164,5 @@ void TForm1::CoolTrayIcon1DblClick()
     showNormal();
     raise();
     activateWindow();
+    minimised_.restore();
 }

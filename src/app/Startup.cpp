@@ -81,6 +81,7 @@ Startup::Startup(const QString &programDir, const QStringList &arguments, Dialog
     });
     // A DVD's playing time reaches the main window's time label through this window.
     form9_->setDvdTimeHandler([label = form1_->Label1](const QString &text) { label->setText(text); });
+    form1_->arrangeFirstStart();
 
     // Media keys and the desktop's media controls.
     if (services.mprisBus) {

@@ -23,7 +23,10 @@
 #include <QFileInfo>
 #include <QFontMetrics>
 #include <QLabel>
+#include <QLibraryInfo>
+#include <QRegularExpression>
 #include <QSlider>
+#include <QTranslator>
 #include <QTimer>
 #include <QToolButton>
 
@@ -111,6 +114,7 @@ void TForm1::FormCreate()
     const IniFile ini(settingsPath());
     readSettings(ini);
     tables_.load(programDir_, languageCode_, stateDir_);
+    loadQtTranslations();
     applyCaptions();
     // The file associations, rewritten at every start (the MIME database on the side).
     if (services_.associations)
@@ -122,6 +126,20 @@ void TForm1::FormCreate()
     SpeedButton2->setIcon(images_.icon(4));
     SpeedButton5->setIcon(images_.icon(7));
     updateMarquee(); // started by a title too wide for the window
+}
+
+void TForm1::loadQtTranslations()
+{
+    // A code is a language name ("cs", "pt_BR"), never a path.
+    static const QRegularExpression code(QStringLiteral("^[A-Za-z]{2,3}(_[A-Za-z]{2})?$"));
+    if (!code.match(languageCode_).hasMatch())
+        return;
+    auto translator = std::make_unique<QTranslator>();
+    if (!translator->load(QStringLiteral("qt_") + languageCode_,
+                          QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        return; // English, or the translations are not installed
+    QCoreApplication::installTranslator(translator.get());
+    qtTranslator_ = std::move(translator);
 }
 
 void TForm1::loadStoredPlaylist()
@@ -176,8 +194,7 @@ void TForm1::writeOwnSettings(IniFile &ini) const
     const QString s = QStringLiteral("NASTAVENI1");
     ini.writeInteger(s, QStringLiteral("Sirka"), width());
     ini.writeInteger(s, QStringLiteral("Vyska"), height());
-    ini.writeInteger(s, QStringLiteral("ZLeva"), x());
-    ini.writeInteger(s, QStringLiteral("ZHora"), y());
+    placement::writePosition(ini, s, *this);
     ini.writeString(s, QStringLiteral("Jazyk"), languageCode_);
     ini.writeBool(s, QStringLiteral("Cas"), showElapsed_);
     ini.writeInteger(s, QStringLiteral("Volume"), ProgressBar1->value());
@@ -204,6 +221,7 @@ void TForm1::performToggle(WindowId id)
     if (it == windows_.end() || !it->window)
         return;
     const bool visible = !it->window->isVisible();
+    minimised_.forget(it->window);
     it->window->setVisible(visible);
     if (it->toggle)
         it->toggle->setChecked(visible);
@@ -342,6 +360,9 @@ void TForm1::changeEvent(QEvent *event)
         showTitle();
     if (event->type() == QEvent::WindowStateChange || event->type() == QEvent::FontChange)
         updateMarquee();
+    // Restored from the task bar: the windows minimised with it come back.
+    if (event->type() == QEvent::WindowStateChange && !isMinimized() && isVisible() && !minimised_.isEmpty())
+        minimised_.restore();
 }
 
 void TForm1::contextMenuEvent(QContextMenuEvent *event)

@@ -6,12 +6,15 @@
 #include "system/SystemServices.h"
 #include "ui/BarPopupMenu.h"
 #include "ui/MainWindowLink.h"
+#include "ui/MinimisedWindows.h"
 #include "ui/SeekSlider.h"
 #include "ui/ToolWindow.h"
 
 #include <QMap>
 #include <QPointer>
 #include <QStringList>
+
+#include <memory>
 
 class QAction;
 class QLabel;
@@ -26,6 +29,7 @@ class StoredWindow;
 class MediaGraph;
 class PlaybackController;
 class QSystemTrayIcon;
+class QTranslator;
 
 class TForm1 : public ToolWindow, public MainWindowLink {
     Q_OBJECT
@@ -71,11 +75,18 @@ public:
     // A language change asked for a new copy once this one has closed.
     bool restartRequested() const { return restartRequested_; }
 
+    // Lays the windows without a stored place (a first start) out on the screen the
+    // program starts on, around those that have one, once all are created.
+    void arrangeFirstStart();
+
     // Wires the transport, seek bar, time label and volume slider to playback.
     void attachPlayback(PlaybackController &controller, MediaGraph &graph);
     PlaybackController *controller() const { return controller_; }
     // Shows a window without touching its menu check mark (the controller's video request).
     void showWindowQuietly(WindowId id);
+    // Every shown window goes: into the tray where there is one, else the main window
+    // to the task bar. The way back (the tray's double click, or the main window
+    // restored) brings back exactly the windows that were shown.
     void Minimalizovat1Click();
     void CoolTrayIcon1DblClick();
     QSystemTrayIcon *trayIcon() const { return CoolTrayIcon1; }
@@ -163,6 +174,8 @@ private:
     void readSettings(const IniFile &ini);
     void writeOwnSettings(IniFile &ini) const;
     void setUpTray();
+    // Qt's own texts (file, font and message dialogs) in the program's language.
+    void loadQtTranslations();
     // Timer1 runs only while the window is seen and the title has somewhere to move.
     void updateMarquee();
     // Puts the visible part of the rotated title into Label3. Measuring and painting
@@ -196,6 +209,8 @@ private:
     PlaybackController *controller_ = nullptr;
     QTimer *trayTimer_ = nullptr;
     int trayFrame_ = 0;
+    MinimisedWindows minimised_;
+    std::unique_ptr<QTranslator> qtTranslator_;
 
     struct Registered {
         QPointer<QWidget> window;

@@ -1,5 +1,6 @@
 // Tarnel: start-up. One instance per user; a second start hands its first argument
 // to the running player and ends.
+#include "app/PlatformChoice.h"
 #include "app/Restart.h"
 #include "app/SignalBridge.h"
 #include "app/SingleInstance.h"
@@ -76,7 +77,14 @@ int main(int argc, char *argv[])
     // most of a second); only playback waits for it.
     GstStartWorker gstStart;
 
+    // Through XWayland on a Wayland desktop, where windows cannot be placed natively.
+    const QByteArray platform =
+        platform_choice::preferred(qgetenv("QT_QPA_PLATFORM"), qgetenv("WAYLAND_DISPLAY"), qgetenv("DISPLAY"));
+    if (!platform.isEmpty())
+        qputenv("QT_QPA_PLATFORM", platform);
     PlayerApplication app(argc, argv);
+    if (!platform.isEmpty())
+        qunsetenv("QT_QPA_PLATFORM"); // the programs we start choose for themselves
     app.setApplicationName(QString());
     app.setQuitOnLastWindowClosed(false);
     if (QIcon::themeName().isEmpty())

@@ -3,15 +3,29 @@
 #include "playlist/PlaylistModel.h"
 
 #include <QApplication>
-#include <QDrag>
 #include <QDragEnterEvent>
 #include <QMimeData>
+#include <QMouseEvent>
 #include <QPainter>
+#include <QScrollBar>
 #include <QUrl>
 
+#include <algorithm>
+#include <cmath>
+
 namespace {
-const char *const RowDragMime = "application/x-tarnel-playlist-rows";
+
+// WCAG's relative luminance of an sRGB colour.
+double luminance(const QColor &c)
+{
+    const auto channel = [](double v) { return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4); };
+    return 0.2126 * channel(c.redF()) + 0.7152 * channel(c.greenF()) + 0.0722 * channel(c.blueF());
 }
+
+constexpr double ReadableContrast = 4.5;
+constexpr int AutoScrollMs = 50;
+
+} // namespace
 
 PlaylistRowDelegate::PlaylistRowDelegate(const PlaylistModel &model, QObject *parent)
     : QStyledItemDelegate(parent)
@@ -30,17 +44,35 @@ QColor PlaylistRowDelegate::background(bool playing, bool selected, const QColor
     return windowColour;
 }
 
+double PlaylistRowDelegate::contrast(const QColor &a, const QColor &b)
+{
+    const double la = luminance(a);
+    const double lb = luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+QColor PlaylistRowDelegate::textColour(const QColor &preferred, const QColor &background)
+{
+    if (contrast(preferred, background) >= ReadableContrast)
+        return preferred;
+    const QColor black(0, 0, 0);
+    const QColor white(255, 255, 255);
+    return contrast(black, background) >= contrast(white, background) ? black : white;
+}
+
 void PlaylistRowDelegate::paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const
 {
     const bool selected = option.state & QStyle::State_Selected;
     const bool playing = index.row() == model_.playingIndex();
-    painter->fillRect(option.rect, background(playing, selected, option.palette.color(QPalette::Base)));
+    const QColor fill = background(playing, selected, option.palette.color(QPalette::Base));
+    painter->fillRect(option.rect, fill);
     painter->setFont(option.font);
-    painter->setPen(option.palette.color(selected ? QPalette::HighlightedText : QPalette::Text));
+    // The fixed yellow, red and silver do not go with every theme's text colours.
+    painter->setPen(textColour(option.palette.color(selected ? QPalette::HighlightedText : QPalette::Text), fill));
     painter->drawText(option.rect, Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine,
                       index.data(Qt::DisplayRole).toString());
     if (option.state & QStyle::State_HasFocus) {
-        painter->setPen(QPen(option.palette.color(QPalette::Text), 1, Qt::DotLine));
+        painter->setPen(QPen(textColour(option.palette.color(QPalette::Text), fill), 1, Qt::DotLine));
         painter->setBrush(Qt::NoBrush);
         painter->drawRect(option.rect.adjusted(0, 0, -1, -1));
     }
@@ -63,12 +95,13 @@ PlaylistView::PlaylistView(PlaylistModel &model, QWidget *parent)
     setLayoutMode(QListView::Batched);
     setBatchSize(2000);
     setSelectionMode(QAbstractItemView::ExtendedSelection);
-    setDragEnabled(true);
+    // Files come in by drag and drop; rows are moved by our own mouse handling.
+    setDragDropMode(QAbstractItemView::DropOnly);
     setAcceptDrops(true);
-    setDropIndicatorShown(true);
-    setDragDropMode(QAbstractItemView::DragDrop);
-    setDefaultDropAction(Qt::MoveAction);
+    setDropIndicatorShown(false); // dropped files join at the end
     viewport()->setAcceptDrops(true);
+    autoScroll_.setInterval(AutoScrollMs);
+    connect(&autoScroll_, &QTimer::timeout, this, &PlaylistView::scrollWhileDragging);
 }
 
 std::vector<bool> PlaylistView::selectionFlags() const
@@ -106,10 +139,181 @@ int PlaylistView::focusedRow() const
     return 0;
 }
 
+int PlaylistView::targetAt(const QPoint &viewportPos) const
+{
+    // Only the height matters: rows span the list. Above the list: its top row.
+    const int y = std::clamp(viewportPos.y(), 0, std::max(0, viewport()->height() - 1));
+    const QModelIndex at = indexAt(QPoint(1, y));
+    return at.isValid() ? at.row() : -1;
+}
+
+QLine PlaylistView::dropIndicatorLine() const
+{
+    const int rows = model_.rowCount();
+    int y = 0;
+    if (dropTarget_ < 0 || dropTarget_ >= rows) {
+        if (rows > 0)
+            y = visualRect(model_.index(rows - 1)).bottom() + 1;
+    } else {
+        // Rows that all come from above land after the target row, others before it.
+        const QRect r = visualRect(model_.index(dropTarget_));
+        y = lastSelected_ < dropTarget_ ? r.bottom() + 1 : r.top();
+    }
+    y = std::clamp(y, 1, std::max(1, viewport()->height() - 1));
+    return QLine(0, y, viewport()->width() - 1, y);
+}
+
+void PlaylistView::followPointer(const QPoint &viewportPos)
+{
+    lastPointer_ = viewportPos;
+    dropTarget_ = targetAt(viewportPos);
+    const bool outside = viewportPos.y() < 0 || viewportPos.y() >= viewport()->height();
+    if (outside && !autoScroll_.isActive())
+        autoScroll_.start();
+    else if (!outside)
+        autoScroll_.stop();
+    viewport()->update();
+}
+
+void PlaylistView::scrollWhileDragging()
+{
+    if (!dragging_) {
+        autoScroll_.stop();
+        return;
+    }
+    QScrollBar *bar = verticalScrollBar();
+    bar->setValue(bar->value() + (lastPointer_.y() < 0 ? -bar->singleStep() : bar->singleStep()));
+    followPointer(lastPointer_);
+}
+
+void PlaylistView::endRowDrag()
+{
+    const bool was = dragging_;
+    dragging_ = false;
+    pressedRow_ = -1;
+    autoScroll_.stop();
+    if (was) {
+        setState(NoState);
+        viewport()->update();
+    }
+}
+
+void PlaylistView::mousePressEvent(QMouseEvent *event)
+{
+    endRowDrag();
+    const QPoint pos = event->position().toPoint();
+    const QModelIndex at = indexAt(pos);
+    const bool plain = !(event->modifiers() & (Qt::ShiftModifier | Qt::ControlModifier));
+    if (event->button() == Qt::LeftButton && at.isValid() && plain) {
+        pressedRow_ = at.row();
+        pressPos_ = pos;
+        pressedSelected_ = selectionModel()->isSelected(at);
+        if (pressedSelected_) {
+            // The selection stays: the press may begin a drag of every selected row.
+            selectionModel()->setCurrentIndex(at, QItemSelectionModel::NoUpdate);
+            setFocus(Qt::MouseFocusReason);
+            event->accept();
+            return;
+        }
+    }
+    QListView::mousePressEvent(event);
+}
+
+void PlaylistView::mouseMoveEvent(QMouseEvent *event)
+{
+    if (pressedRow_ < 0 || !(event->buttons() & Qt::LeftButton)) {
+        QListView::mouseMoveEvent(event);
+        return;
+    }
+    const QPoint pos = event->position().toPoint();
+    if (!dragging_) {
+        if ((pos - pressPos_).manhattanLength() < QApplication::startDragDistance()) {
+            event->accept();
+            return;
+        }
+        const std::vector<bool> flags = selectionFlags();
+        lastSelected_ = -1;
+        for (int i = int(flags.size()) - 1; i >= 0 && lastSelected_ < 0; --i)
+            if (flags[size_t(i)])
+                lastSelected_ = i;
+        if (lastSelected_ < 0) { // nothing to move
+            event->accept();
+            return;
+        }
+        dragging_ = true;
+    }
+    followPointer(pos);
+    event->accept();
+}
+
+void PlaylistView::mouseReleaseEvent(QMouseEvent *event)
+{
+    if (pressedRow_ >= 0 && event->button() == Qt::LeftButton) {
+        const bool dropped = dragging_;
+        const int target = dropTarget_;
+        const int row = pressedRow_;
+        const bool keptSelection = pressedSelected_;
+        endRowDrag();
+        if (dropped) {
+            event->accept();
+            if (rowsDropped)
+                rowsDropped(target);
+            return;
+        }
+        if (keptSelection) {
+            // A click without a drag selects the row alone, as any list does.
+            selectionModel()->setCurrentIndex(model_.index(row), QItemSelectionModel::ClearAndSelect);
+            event->accept();
+            return;
+        }
+    }
+    QListView::mouseReleaseEvent(event);
+}
+
+void PlaylistView::mouseDoubleClickEvent(QMouseEvent *event)
+{
+    // The press before it may have kept a selection the base class did not see.
+    const QModelIndex at = indexAt(event->position().toPoint());
+    if (event->button() == Qt::LeftButton && at.isValid()) {
+        endRowDrag();
+        selectionModel()->setCurrentIndex(at, QItemSelectionModel::ClearAndSelect);
+        event->accept();
+        Q_EMIT doubleClicked(at);
+        return;
+    }
+    QListView::mouseDoubleClickEvent(event);
+}
+
+void PlaylistView::keyPressEvent(QKeyEvent *event)
+{
+    if (dragging_ && event->key() == Qt::Key_Escape) {
+        endRowDrag();
+        event->accept();
+        return;
+    }
+    QListView::keyPressEvent(event);
+}
+
+void PlaylistView::focusOutEvent(QFocusEvent *event)
+{
+    // A drag does not outlive the pointer's grab (another window took it).
+    if (dragging_ && event->reason() != Qt::PopupFocusReason)
+        endRowDrag();
+    QListView::focusOutEvent(event);
+}
+
+void PlaylistView::paintEvent(QPaintEvent *event)
+{
+    QListView::paintEvent(event);
+    if (!dragging_)
+        return;
+    QPainter p(viewport());
+    p.setPen(QPen(palette().color(QPalette::Text), 2));
+    p.drawLine(dropIndicatorLine());
+}
+
 bool PlaylistView::acceptable(const QDropEvent *event) const
 {
-    if (event->source() == this && event->mimeData()->hasFormat(QLatin1String(RowDragMime)))
-        return true;
     return event->source() != this && event->mimeData()->hasUrls();
 }
 
@@ -119,7 +323,7 @@ void PlaylistView::dragEnterEvent(QDragEnterEvent *event)
         event->ignore();
         return;
     }
-    event->setDropAction(event->source() == this ? Qt::MoveAction : Qt::CopyAction);
+    event->setDropAction(Qt::CopyAction);
     event->accept();
 }
 
@@ -129,8 +333,7 @@ void PlaylistView::dragMoveEvent(QDragMoveEvent *event)
         event->ignore();
         return;
     }
-    QListView::dragMoveEvent(event);
-    event->setDropAction(event->source() == this ? Qt::MoveAction : Qt::CopyAction);
+    event->setDropAction(Qt::CopyAction);
     event->accept();
 }
 
@@ -140,14 +343,6 @@ void PlaylistView::dropEvent(QDropEvent *event)
         event->ignore();
         return;
     }
-    if (event->source() == this) {
-        const QModelIndex at = indexAt(event->position().toPoint());
-        event->setDropAction(Qt::CopyAction); // the rows are moved here, not removed by the drag
-        event->accept();
-        if (rowsDropped)
-            rowsDropped(at.isValid() ? at.row() : -1);
-        return;
-    }
     QStringList files;
     for (const QUrl &url : event->mimeData()->urls())
         if (url.isLocalFile())
@@ -155,15 +350,4 @@ void PlaylistView::dropEvent(QDropEvent *event)
     event->acceptProposedAction();
     if (filesDropped)
         filesDropped(files);
-}
-
-void PlaylistView::startDrag(Qt::DropActions)
-{
-    if (selectionModel()->selectedIndexes().isEmpty())
-        return;
-    auto *drag = new QDrag(this);
-    auto *mime = new QMimeData;
-    mime->setData(QLatin1String(RowDragMime), QByteArray());
-    drag->setMimeData(mime);
-    drag->exec(Qt::MoveAction | Qt::CopyAction, Qt::MoveAction);
 }

@@ -34,7 +34,7 @@ TForm4::TForm4(MainWindowLink &main, PlaylistModel &model, PlaybackController &c
     , cdTables_(std::make_unique<CdTableReader>())
 {
     auto *layout = new QVBoxLayout(this);
-    layout->setContentsMargins(3, StripHeight, 3, 3);
+    layout->setContentsMargins(EdgeGrip, StripHeight, EdgeGrip, EdgeGrip);
     layout->setSpacing(0);
     ListBox3 = new PlaylistView(model_, this);
     layout->addWidget(ListBox3);

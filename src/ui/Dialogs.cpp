@@ -9,6 +9,9 @@
 #include <QColorDialog>
 #include <QFontDialog>
 #include <QMessageBox>
+#include <QDir>
+#include <QFileInfo>
+#include <QStandardPaths>
 
 QString Dialogs::toQtFilter(const QString &filter)
 {
@@ -28,14 +31,43 @@ QList<int> Dialogs::chooseRows(QWidget *, const QString &, const QStringList &ro
     return all;
 }
 
+QString QtDialogs::startFolder() const
+{
+    if (!lastFolder_.isEmpty() && QFileInfo(lastFolder_).isDir())
+        return lastFolder_;
+    const QString home = QDir::homePath();
+    for (const auto location : {QStandardPaths::MusicLocation, QStandardPaths::MoviesLocation}) {
+        const QString folder = QStandardPaths::writableLocation(location);
+        // A user-dirs entry that points at home itself means the folder is switched off.
+        if (!folder.isEmpty() && QDir(folder) != QDir(home) && QFileInfo(folder).isDir())
+            return folder;
+    }
+    return home;
+}
+
+void QtDialogs::remember(const QString &chosenFile)
+{
+    if (!chosenFile.isEmpty())
+        lastFolder_ = QFileInfo(chosenFile).absolutePath();
+}
+
 QStringList QtDialogs::getOpenFileNames(QWidget *parent, const QString &filter)
 {
-    return QFileDialog::getOpenFileNames(parent, QString(), QString(), toQtFilter(filter));
+    const QStringList chosen = QFileDialog::getOpenFileNames(parent, QString(), startFolder(), toQtFilter(filter));
+    if (!chosen.isEmpty())
+        remember(chosen.first());
+    return chosen;
 }
 
 QString QtDialogs::getSaveFileName(QWidget *parent, const QString &filter, const QString &suggestedName)
 {
-    return QFileDialog::getSaveFileName(parent, QString(), suggestedName, toQtFilter(filter));
+    // A bare suggested name goes into the start folder; a path is taken as it is.
+    const QString suggested = suggestedName.contains(QLatin1Char('/')) || suggestedName.isEmpty()
+        ? (suggestedName.isEmpty() ? startFolder() : suggestedName)
+        : QDir(startFolder()).filePath(suggestedName);
+    const QString chosen = QFileDialog::getSaveFileName(parent, QString(), suggested, toQtFilter(filter));
+    remember(chosen);
+    return chosen;
 }
 
 void QtDialogs::showMessage(QWidget *parent, const QString &text, const QString &caption)

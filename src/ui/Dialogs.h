@@ -31,10 +31,18 @@ public:
 
 class QtDialogs : public Dialogs {
 public:
+    // Where the file dialogs open: the folder of the last file chosen in this run, at
+    // first the user's music folder (XDG user dirs), else videos, else home.
+    QString startFolder() const;
+
     QStringList getOpenFileNames(QWidget *parent, const QString &filter) override;
     QString getSaveFileName(QWidget *parent, const QString &filter, const QString &suggestedName) override;
     void showMessage(QWidget *parent, const QString &text, const QString &caption) override;
     bool chooseFont(QWidget *parent, QFont &font, QColor &colour) override;
     void beep() override;
     QList<int> chooseRows(QWidget *parent, const QString &caption, const QStringList &rows) override;
+
+private:
+    void remember(const QString &chosenFile);
+    QString lastFolder_;
 };

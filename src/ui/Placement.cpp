@@ -5,9 +5,12 @@
 #include <QGuiApplication>
 #include <QPalette>
 #include <QScreen>
+#include <QVariant>
+
+#include <QWidget>
 
 #include <algorithm>
-#include <QWidget>
+#include <optional>
 
 namespace placement {
 
@@ -15,6 +18,13 @@ namespace {
 
 constexpr int StripHeight = 17;
 constexpr int StripPart = 60; // of the strip's width that must be on a screen to grab it
+const char *const HiddenByMinimise = "tarnelHiddenByMinimise";
+
+std::optional<bool> &positionsOverride()
+{
+    static std::optional<bool> known;
+    return known;
+}
 
 QRect screenArea()
 {
@@ -71,16 +81,50 @@ bool read(const IniFile &ini, const QString &section, QWidget &window, QSize def
     return ini.readBool(section, QStringLiteral("Videt"), true);
 }
 
+bool positionsKnown()
+{
+    if (positionsOverride())
+        return *positionsOverride();
+    return !QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
+}
+
+void setPositionsKnown(bool known)
+{
+    positionsOverride() = known;
+}
+
+void resetPositionsKnown()
+{
+    positionsOverride().reset();
+}
+
+void setHiddenByMinimise(QWidget &window, bool hidden)
+{
+    window.setProperty(HiddenByMinimise, hidden ? QVariant(true) : QVariant());
+}
+
+bool hiddenByMinimise(const QWidget &window)
+{
+    return window.property(HiddenByMinimise).toBool();
+}
+
+void writePosition(IniFile &ini, const QString &section, const QWidget &window)
+{
+    if (!positionsKnown())
+        return;
+    ini.writeInteger(section, QStringLiteral("ZLeva"), window.x());
+    ini.writeInteger(section, QStringLiteral("ZHora"), window.y());
+}
+
 void write(IniFile &ini, const QString &section, const QWidget &window, bool sized, bool withVisible)
 {
     if (sized) {
         ini.writeInteger(section, QStringLiteral("Sirka"), window.width());
         ini.writeInteger(section, QStringLiteral("Vyska"), window.height());
     }
-    ini.writeInteger(section, QStringLiteral("ZLeva"), window.x());
-    ini.writeInteger(section, QStringLiteral("ZHora"), window.y());
+    writePosition(ini, section, window);
     if (withVisible)
-        ini.writeBool(section, QStringLiteral("Videt"), window.isVisible());
+        ini.writeBool(section, QStringLiteral("Videt"), window.isVisible() || hiddenByMinimise(window));
 }
 
 } // namespace placement

@@ -19,7 +19,21 @@ void moveTo(QWidget &window, int left, int top);
 // A stored size within what the screens can show, and not below the window's minimum.
 void resizeTo(QWidget &window, int width, int height);
 // Writes Sirka/Vyska (when sized), ZLeva, ZHora and Videt (when withVisible).
+// Positions are written only where the platform reports them (not on native Wayland,
+// where every window reads 0,0): the stored ones are kept as they were.
 void write(IniFile &ini, const QString &section, const QWidget &window, bool sized, bool withVisible = true);
+void writePosition(IniFile &ini, const QString &section, const QWidget &window);
+
+// Whether the platform reports and sets top-level window positions. The platform's
+// answer unless set (a test standing in for a platform that does not).
+bool positionsKnown();
+void setPositionsKnown(bool known);
+void resetPositionsKnown();
+
+// A window hidden because the program went into the tray or the task bar is still
+// the user's shown window: it is stored as visible and comes back on restore.
+void setHiddenByMinimise(QWidget &window, bool hidden);
+bool hiddenByMinimise(const QWidget &window);
 
 } // namespace placement
 

@@ -32,7 +32,7 @@ TForm3::TForm3(MainWindowLink &main, MediaGraph &graph)
     , graph_(graph)
 {
     auto *layout = new QVBoxLayout(this);
-    layout->setContentsMargins(3, StripHeight, 3, 3);
+    layout->setContentsMargins(EdgeGrip, StripHeight, EdgeGrip, EdgeGrip);
     layout->setSpacing(0);
     DSVideoWindowEx21 = new VideoSurface(graph, this);
     layout->addWidget(DSVideoWindowEx21, 1);

@@ -139,7 +139,7 @@ TForm9::TForm9(MainWindowLink &main, MediaGraph &graph, int volumePosition, bool
 {
     // The margins leave the edges to the window, which resizes from them.
     layout_ = new QVBoxLayout(this);
-    layout_->setContentsMargins(3, StripHeight, 3, 3);
+    layout_->setContentsMargins(EdgeGrip, StripHeight, EdgeGrip, EdgeGrip);
     PaintBox1 = new PaintArea(this);
     PaintBox1->setObjectName(QStringLiteral("PaintBox1"));
     PaintBox1->paintHandler = [this](QPainter &p) { PaintBox1Paint(p); };
@@ -206,7 +206,7 @@ void TForm9::FormCreate(int volumePosition, bool updateFound, const std::functio
     BcBarPopupMenu1->setLook(main_.popupBarLook());
     None1->setIcon(main_.images().icon(24));
     WaveForm1->setIcon(main_.images().icon(24));
-    picture_.resize(paintAreaSize());
+    picture_.resize(pictureSize(), devicePixelRatioF());
     graph_.setVolume(volumePosition);
     const bool visible = placement::read(ini, QStringLiteral("NASTAVENI9"), *this, QSize(100, 100));
     // The stored size is the first resize, shown or not (a hidden window gets its resize
@@ -227,11 +227,16 @@ QSize TForm9::paintAreaSize() const
     return size.expandedTo(QSize(0, 0));
 }
 
+QSize TForm9::pictureSize() const
+{
+    return (QSizeF(paintAreaSize()) * devicePixelRatioF()).toSize();
+}
+
 void TForm9::None1Click(int tag)
 {
     visualMode_ = tag;
     pendingCount_ = -1;
-    picture_.resize(paintAreaSize());
+    picture_.resize(pictureSize(), devicePixelRatioF());
     picture_.clear();
     PaintBox1->update();
     setTapPace();
@@ -258,12 +263,14 @@ void TForm9::BcBarPopupMenu1Popup()
 
 void TForm9::DSPackDCDSPFilter1VisualData(const char *data, int sizeBytes, BlockFormat format)
 {
-    const QSize area = paintAreaSize();
+    const QSize area = pictureSize();
+    // The window may have gone to a screen of another scale since the last resize.
+    DCWaveform1->setMaxY(area.height());
     // A paint area wider than the engine's table (8192 points) gets 8192 points; the
     // engine caps NumSamples itself and the drawing stops at the last point, so the
     // columns past 8191 stay black.
     DCWaveform1->setNumSamples(std::min(area.width(), TDCWaveform::MaxPoints));
-    picture_.resize(area); // reallocates only when the size changed
+    picture_.resize(area, devicePixelRatioF()); // reallocates only when the size changed
     if (visualMode_ == 1)
         DCWaveform1->ComputeBlock(data, sizeBytes, format.bitsPerSample, format.channels, format.isFloat);
 }
@@ -305,7 +312,7 @@ void TForm9::FilterGraph1DVDCurrentHMSFTime(int hours, int minutes, int seconds,
 
 void TForm9::FormResize()
 {
-    DCWaveform1->setMaxY(paintAreaSize().height());
+    DCWaveform1->setMaxY(pictureSize().height());
 }
 
 void TForm9::PaintBox1Paint(QPainter &painter)
@@ -313,10 +320,11 @@ void TForm9::PaintBox1Paint(QPainter &painter)
     const QImage &image = picture_.image();
     if (!image.isNull())
         painter.drawImage(0, 0, image);
-    if (image.size() == PaintBox1->size())
+    const QRect covered(QPoint(0, 0), image.deviceIndependentSize().toSize());
+    if (covered.size() == PaintBox1->size())
         return; // the usual case: the picture covers the area
     // Until the next block resizes the picture, the area it does not cover is black.
-    const QRegion uncovered = QRegion(PaintBox1->rect()) - QRegion(image.rect());
+    const QRegion uncovered = QRegion(PaintBox1->rect()) - QRegion(covered);
     for (const QRect &r : uncovered)
         painter.fillRect(r, Qt::black);
 }

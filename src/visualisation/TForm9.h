@@ -86,6 +86,9 @@ public:
     const QImage &picture() const { return picture_.image(); }
     // The size the picture takes: the paint area below the caption strip.
     QSize paintAreaSize() const;
+    // The picture's size: the paint area in device pixels, one point per device column,
+    // so that on a scaled screen the line fills the area sharply.
+    QSize pictureSize() const;
 
     // Handlers, public so the start-up code and tests can drive them as the events would.
     void None1Click(int tag);

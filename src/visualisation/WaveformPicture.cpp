@@ -3,15 +3,19 @@
 #include <algorithm>
 #include <utility>
 
-void WaveformPicture::resize(QSize size)
+void WaveformPicture::resize(QSize size, qreal ratio)
 {
-    if (size == image_.size())
+    if (size == image_.size()) {
+        if (!image_.isNull() && image_.devicePixelRatio() != ratio)
+            image_.setDevicePixelRatio(ratio);
         return;
+    }
     if (size.isEmpty()) {
         image_ = QImage();
         return;
     }
     image_ = QImage(size, QImage::Format_RGB32);
+    image_.setDevicePixelRatio(ratio);
     clear();
 }
 

@@ -23,7 +23,8 @@ public:
     explicit WaveformPicture(QSize size) { resize(size); }
 
     // Reallocates (black) only when the size changes; an empty size leaves no picture.
-    void resize(QSize size);
+    // size is in device pixels; ratio is how many of them make one of the window's.
+    void resize(QSize size, qreal ratio = 1.0);
     QSize size() const { return image_.size(); }
 
     // Fills the whole picture black.

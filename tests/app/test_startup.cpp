@@ -17,6 +17,7 @@
 #include <QDir>
 #include <QLabel>
 #include <QListView>
+#include <QScreen>
 #include <QtTest>
 
 #include <memory>
@@ -88,12 +89,26 @@ void StartupTest::firstStartDefaults()
     QCOMPARE(m.Label2->text(), m.languageLines().line(16));
     QVERIFY(!m.Label2->text().isEmpty());
     QCOMPARE(m.findChild<QLabel *>(QStringLiteral("Panel1"))->text(), QStringLiteral("Tarnel " TARNEL_VERSION));
+    // Laid out on the screen rather than piled at 0,0: the shown windows cover nothing
+    // and lie on the screen; those that find no room wait hidden, unchecked.
+    const QRect screen = m.screen()->availableGeometry();
+    QList<QRect> shown{m.frameGeometry()};
     for (int i = 0; i < 7; ++i) {
         QWidget *w = window(formNames[i]);
-        QVERIFY2(w && w->isVisible(), formNames[i]);
-        QCOMPARE(w->pos(), QPoint(0, 0));
-        QVERIFY2(m.menuItem(QLatin1String(toggleNames[i]))->isChecked(), toggleNames[i]);
+        QVERIFY2(w, formNames[i]);
+        QCOMPARE(m.menuItem(QLatin1String(toggleNames[i]))->isChecked(), w->isVisible());
+        if (!w->isVisible()) {
+            QVERIFY2(!w->frameGeometry().intersects(m.frameGeometry()) || w->height() + m.height() > screen.height(),
+                     formNames[i]);
+            continue;
+        }
+        QVERIFY2(screen.contains(w->frameGeometry()), formNames[i]);
+        for (const QRect &r : std::as_const(shown))
+            QVERIFY2(!r.intersects(w->frameGeometry()), formNames[i]);
+        shown.append(w->frameGeometry());
     }
+    QVERIFY(window("Form4")->isVisible());
+    QVERIFY(shown.size() >= 3);
     QCOMPARE(window("Form3")->size(), QSize(344, 307));
     // The stored 175 is below the playlist's minimum height of 200.
     QCOMPARE(window("Form4")->size(), QSize(225, 200));
@@ -128,7 +143,9 @@ void StartupTest::placementSurvivesRestart()
         Run run(dir);
         run.main().move(40, 50);
         window("Form3")->setGeometry(200, 210, 400, 350);
-        run.main().menuItem(QStringLiteral("Radio1"))->trigger();
+        // The radio closed (a first start may have kept it hidden already, for want of room).
+        if (window("Form6")->isVisible())
+            run.main().menuItem(QStringLiteral("Radio1"))->trigger();
         run.main().ProgressBar1->setValue(1234);
         run.close();
     }

@@ -71,10 +71,14 @@ private Q_SLOTS:
     void deleteKeyRemovesSelectedRows();
     void doubleClickPlaysFocusedRow();
     void dragReordersSelectedRows();
+    void mouseDragMovesRows();
     void rowColours();
+    void rowTextReadable_data();
+    void rowTextReadable();
     void transportButtons();
     void volumeSliderPixels();
     void seekBarReleaseSeeks();
+    void seekBarClickJumpsThere();
     void seekBarRepaintsOnlyWhenTheHandleMoves();
     void timeLabelClickToggles();
     void videoExtensionShowsVideoWindow();
@@ -229,6 +233,60 @@ void PlaylistWindowTest::dragReordersSelectedRows()
     QCOMPARE(app.paths(), (QStringList{"/4", "/5", "/1", "/2", "/3", "/0"}));
 }
 
+void PlaylistWindowTest::mouseDragMovesRows()
+{
+    App app({"/0", "/1", "/2", "/3", "/4", "/5"});
+    app.list().show();
+    app.list().resize(300, 300); // room below the last row
+    app.list().activateWindow();
+    QVERIFY(QTest::qWaitForWindowExposed(&app.list()));
+    PlaylistView *view = app.list().ListBox3;
+    QWidget *port = view->viewport();
+    const auto rowAt = [&](int row) { return view->visualRect(app.model().index(row)).center(); };
+
+    // One row up: press on a row, move the pointer onto the row above, release.
+    QTest::mousePress(port, Qt::LeftButton, Qt::NoModifier, rowAt(3));
+    QTest::mouseMove(port, rowAt(2));
+    QVERIFY(view->rowDragActive());
+    QCOMPARE(view->dropTarget(), 2);
+    // The mark is drawn where the row will land: above row 2.
+    QCOMPARE(view->dropIndicatorLine().y1(), view->visualRect(app.model().index(2)).top());
+    QTest::mouseRelease(port, Qt::LeftButton, Qt::NoModifier, rowAt(2));
+    QVERIFY(!view->rowDragActive());
+    QCOMPARE(app.paths(), (QStringList{"/0", "/1", "/3", "/2", "/4", "/5"}));
+    QCOMPARE(app.model().displayName(2), QStringLiteral("3"));
+
+    // Three selected rows three rows down: a press on a selected row keeps the selection.
+    QTest::mouseClick(port, Qt::LeftButton, Qt::NoModifier, rowAt(0));
+    QTest::mouseClick(port, Qt::LeftButton, Qt::ShiftModifier, rowAt(2));
+    QTest::mousePress(port, Qt::LeftButton, Qt::NoModifier, rowAt(1));
+    QCOMPARE(view->selectionFlags(), (std::vector<bool>{true, true, true, false, false, false}));
+    QTest::mouseMove(port, rowAt(1) + QPoint(0, 20));
+    QTest::mouseMove(port, rowAt(4));
+    QCOMPARE(view->selectionFlags(), (std::vector<bool>{true, true, true, false, false, false}));
+    QCOMPARE(view->dropIndicatorLine().y1(), view->visualRect(app.model().index(4)).bottom() + 1);
+    QTest::mouseRelease(port, Qt::LeftButton, Qt::NoModifier, rowAt(4));
+    // Moved downwards they arrive in reverse order.
+    QCOMPARE(app.paths(), (QStringList{"/2", "/4", "/3", "/1", "/0", "/5"}));
+
+    // Below the last row: to the end.
+    QTest::mouseClick(port, Qt::LeftButton, Qt::NoModifier, rowAt(1));
+    const QPoint below(rowAt(5).x(), view->visualRect(app.model().index(5)).bottom() + 40);
+    QVERIFY(below.y() < port->height());
+    QTest::mousePress(port, Qt::LeftButton, Qt::NoModifier, rowAt(1));
+    QTest::mouseMove(port, below);
+    QCOMPARE(view->dropTarget(), -1);
+    QTest::mouseRelease(port, Qt::LeftButton, Qt::NoModifier, below);
+    QCOMPARE(app.paths(), (QStringList{"/2", "/3", "/1", "/0", "/5", "/4"}));
+
+    // A click on one row of a selection, without moving, selects that row alone.
+    QTest::mouseClick(port, Qt::LeftButton, Qt::NoModifier, rowAt(0));
+    QTest::mouseClick(port, Qt::LeftButton, Qt::ShiftModifier, rowAt(3));
+    QTest::mouseClick(port, Qt::LeftButton, Qt::NoModifier, rowAt(2));
+    QCOMPARE(view->selectionFlags(), (std::vector<bool>{false, false, true, false, false, false}));
+    QCOMPARE(app.paths(), (QStringList{"/2", "/3", "/1", "/0", "/5", "/4"}));
+}
+
 void PlaylistWindowTest::rowColours()
 {
     QCOMPARE(PlaylistRowDelegate::background(true, true, Qt::white), QColor(255, 255, 0));
@@ -245,6 +303,53 @@ void PlaylistWindowTest::rowColours()
     QCOMPARE(rowImage(app, 2).pixelColor(rowImage(app, 2).width() - 3, 1), QColor(192, 192, 192));
     app.select({1}, 1);
     QCOMPARE(rowImage(app, 0).pixelColor(rowImage(app, 0).width() - 3, 1), QColor(255, 0, 0));
+}
+
+void PlaylistWindowTest::rowTextReadable_data()
+{
+    QTest::addColumn<bool>("playing");
+    QTest::addColumn<bool>("selected");
+    QTest::addColumn<QColor>("text"); // the theme's colour for the row's text
+    QTest::addColumn<QColor>("base");
+    QTest::newRow("playing, selected, white text") << true << true << QColor(Qt::white) << QColor(Qt::white);
+    QTest::newRow("selected, white text") << false << true << QColor(Qt::white) << QColor(Qt::white);
+    QTest::newRow("playing, black text") << true << false << QColor(Qt::black) << QColor(Qt::white);
+    QTest::newRow("playing, white text") << true << false << QColor(Qt::white) << QColor(Qt::white);
+    QTest::newRow("plain, dark theme") << false << false << QColor(230, 230, 230) << QColor(30, 30, 30);
+    QTest::newRow("plain, grey text on grey") << false << false << QColor(128, 128, 128) << QColor(140, 140, 140);
+    QTest::newRow("playing, selected, yellow text") << true << true << QColor(255, 255, 0) << QColor(Qt::white);
+}
+
+void PlaylistWindowTest::rowTextReadable()
+{
+    QFETCH(bool, playing);
+    QFETCH(bool, selected);
+    QFETCH(QColor, text);
+    QFETCH(QColor, base);
+    const QColor fill = PlaylistRowDelegate::background(playing, selected, base);
+    const QColor chosen = PlaylistRowDelegate::textColour(text, fill);
+    QVERIFY2(PlaylistRowDelegate::contrast(chosen, fill) >= 4.5, qPrintable(chosen.name() + " on " + fill.name()));
+    // A colour that already reads well is kept.
+    if (PlaylistRowDelegate::contrast(text, fill) >= 4.5)
+        QCOMPARE(chosen, text);
+
+    // And on screen: the darkest or lightest text pixel of the row contrasts as much.
+    App app({"/" + QString(40, QLatin1Char('W')), "/b.mp3"});
+    app.list().show();
+    app.list().resize(300, 300);
+    QPalette pal = app.list().ListBox3->palette();
+    pal.setColor(QPalette::Text, text);
+    pal.setColor(QPalette::HighlightedText, text);
+    pal.setColor(QPalette::Base, base);
+    app.list().ListBox3->setPalette(pal);
+    app.model().setPlayingIndex(playing ? 0 : 1);
+    app.select(selected ? std::initializer_list<int>{0} : std::initializer_list<int>{}, 1);
+    const QImage row = rowImage(app, 0);
+    double best = 1;
+    for (int y = 0; y < row.height() - 1; ++y)
+        for (int x = 1; x < row.width() / 2; ++x)
+            best = std::max(best, PlaylistRowDelegate::contrast(row.pixelColor(x, y), fill));
+    QVERIFY2(best >= 4.5, qPrintable(QString::number(best)));
 }
 
 void PlaylistWindowTest::transportButtons()
@@ -304,6 +409,35 @@ void PlaylistWindowTest::seekBarReleaseSeeks()
     app.graph.clearCalls();
     bar->setSliderDown(false);
     QCOMPARE(app.graph.calls(), QStringList{"seekMs(150000)"});
+}
+
+void PlaylistWindowTest::seekBarClickJumpsThere()
+{
+    App app({"/a.mp3"});
+    app.graph.setDuration(200000);
+    app.graph.setPosition(32000);
+    app.startup->controller().tick();
+    app.main().show();
+    QVERIFY(QTest::qWaitForWindowExposed(&app.main()));
+    SeekSlider *bar = app.main().DSTrackBar1;
+    QCOMPARE(bar->value(), 320);
+    app.graph.clearCalls();
+    // A click three quarters along the groove, far from the handle.
+    const QPoint at(bar->width() * 3 / 4, bar->height() / 2);
+    QTest::mousePress(bar, Qt::LeftButton, Qt::NoModifier, at);
+    QVERIFY(bar->isSliderDown());
+    QVERIFY2(qAbs(bar->value() - 1500) <= 60, qPrintable(QString::number(bar->value())));
+    QVERIFY(bar->handleRect().contains(at));
+    // Held while the button is down: playback does not pull it back.
+    app.graph.setPosition(33000);
+    app.startup->controller().tick();
+    QVERIFY(qAbs(bar->value() - 1500) <= 60);
+    QVERIFY(app.graph.calls().filter(QStringLiteral("seek")).isEmpty());
+    QTest::mouseRelease(bar, Qt::LeftButton, Qt::NoModifier, at);
+    const QStringList seeks = app.graph.calls().filter(QStringLiteral("seek"));
+    QCOMPARE(seeks, QStringList{QStringLiteral("seekMs(%1)").arg(bar->value() * 100)});
+    QCoreApplication::processEvents(); // nothing else queued: one seek
+    QCOMPARE(app.graph.calls().filter(QStringLiteral("seek")).size(), 1);
 }
 
 void PlaylistWindowTest::seekBarRepaintsOnlyWhenTheHandleMoves()

@@ -86,6 +86,7 @@ private Q_SLOTS:
     void pointsFollowThePaintWidth();
     void noneTurnsBlackAtOnceAndStaysBlack();
     void resizeChangesTheSpan();
+    void lineFillsTheAreaAtAnyScale();
     void popupChecksTheMode();
     void hiddenWindowShowsTheNewestLineWhenShown();
     void ignoredBlocksKeepThePicture_data();
@@ -255,6 +256,27 @@ void TestTForm9::resizeChangesTheSpan()
     QCOMPARE(image.size(), QSize(150, 120));
     QCOMPARE(greenRowSpan(image), std::make_pair(0, 119));
     QCOMPARE(greenColumns(image), 150);
+}
+
+void TestTForm9::lineFillsTheAreaAtAnyScale()
+{
+    // Run once as it is and once under QT_SCALE_FACTOR=2 (see CMakeLists.txt).
+    Window w;
+    w.setPaintSize(QSize(200, 100));
+    w.form->show();
+    QVERIFY(QTest::qWaitForWindowExposed(w.form.get()));
+    const qreal ratio = w.form->devicePixelRatioF();
+    const QSize device = (QSizeF(200, 100) * ratio).toSize();
+    w.feed(lowThenHigh(device.width() / 2));
+    // What the screen shows, in its own pixels: every column green, top to bottom.
+    const QImage image = w.shown();
+    QCOMPARE(image.size(), device);
+    QCOMPARE(greenColumns(image), device.width());
+    QCOMPARE(greenRowSpan(image), std::make_pair(0, device.height() - 1));
+    // The jump from the lowest to the highest level is in the middle, not at a quarter.
+    const int middle = device.width() / 2;
+    QCOMPARE(image.pixel(middle - 2, 0), WaveformPicture::LineColour);
+    QCOMPARE(image.pixel(middle + 2, device.height() - 1), WaveformPicture::LineColour);
 }
 
 void TestTForm9::popupChecksTheMode()
