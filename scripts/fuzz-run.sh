@@ -17,7 +17,7 @@ shift 2
 targets="$*"
 if [ -z "$targets" ]; then
     for exe in "$build"/fuzz/fuzz_*; do
-        [ -x "$exe" ] || continue
+        [ -f "$exe" ] && [ -x "$exe" ] || continue
         t=${exe##*/fuzz_}
         if [ ! -d "fuzz/corpus/$t" ]; then
             echo "fuzz: fuzz_$t has no seed corpus in fuzz/corpus/$t" >&2
