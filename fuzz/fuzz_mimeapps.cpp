@@ -7,7 +7,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    const QString text = text_codec::decode(QByteArray(reinterpret_cast<const char *>(data), static_cast<qsizetype>(size)));
+    const QString text = text_codec::decodeText(QByteArray(reinterpret_cast<const char *>(data), static_cast<qsizetype>(size)));
     const QStringList types{QStringLiteral("audio/mpeg"), QStringLiteral("video/x-matroska")};
     const QString once = associations::withDefaults(text, types);
     if (associations::withDefaults(once, types) != once)

@@ -12,6 +12,7 @@ set -e
 
 PACKAGES="
 build-essential cmake pkg-config ninja-build
+clang-14 libclang-rt-14-dev clang
 qt6-base-dev qt6-base-dev-tools libqt6svg6 qt6-image-formats-plugins
 libgl-dev libxkbcommon-dev
 libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev

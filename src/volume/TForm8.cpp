@@ -51,7 +51,7 @@ void TForm8::attachMixer(Mixer &mixer, ClickDragBar *radioBar)
 {
     for (int i = 1; i <= 4; ++i)
         ProgressBar[i]->setEnabled(true);
-    const auto master = [this, &mixer, radioBar](ClickDragBar *other, int position) {
+    const auto master = [&mixer](ClickDragBar *other, int position) {
         mixer.SetMasterVolume(static_cast<std::uint16_t>(position));
         if (other)
             other->setValue(position);
