@@ -46,7 +46,9 @@ MprisService::MprisService(const QDBusConnection &bus, PlaybackController &contr
                                                           QStringLiteral("/org/freedesktop/DBus"),
                                                           QStringLiteral("org.freedesktop.DBus"),
                                                           QStringLiteral("RequestName"));
-    request << serviceName() << 4u; // DBUS_NAME_FLAG_DO_NOT_QUEUE
+    // Queued: a player that starts while the one before it is still on its way out
+    // (waiting for logind) gets the name as soon as that one ends.
+    request << serviceName() << 0u;
     bus_.asyncCall(request);
 
     lastStatus_ = playbackStatus();
