@@ -18,6 +18,7 @@
 
 namespace {
 constexpr char Ack = '\x06';
+constexpr char Nak = '\x15'; // closing: start your own instance
 // A path is at most a few kilobytes; anything longer is not a hand-off.
 constexpr qsizetype MaxHandOff = 64 * 1024;
 } // namespace
@@ -165,6 +166,13 @@ void SingleInstance::onReadyRead(QLocalSocket *socket)
         return;
     }
     socket->setProperty("handoff", QByteArray());
+    if (refusing_) {
+        socket->write(&Nak, 1);
+        socket->flush();
+        socket->disconnectFromServer();
+        Q_EMIT handOffRefused();
+        return;
+    }
     if (handler_)
         handler_(buffer.left(zero));
     socket->write(&Ack, 1);
@@ -174,9 +182,15 @@ void SingleInstance::onReadyRead(QLocalSocket *socket)
 
 bool SingleInstance::handOff(const QByteArray &path, int timeoutMs)
 {
+    return send(path, timeoutMs, nullptr) == Reply::Ack;
+}
+
+SingleInstance::Reply SingleInstance::send(const QByteArray &path, int timeoutMs, bool *becameFirst)
+{
     QLocalSocket socket;
     // The running instance takes hand-offs once its windows are up: while it starts,
-    // the socket may not exist yet, so keep knocking until the time is up.
+    // the socket may not exist yet, so keep knocking until the time is up. When the
+    // guard is free meanwhile, nobody runs any more: take it (if asked to).
     QElapsedTimer waited;
     waited.start();
     for (;;) {
@@ -184,22 +198,51 @@ bool SingleInstance::handOff(const QByteArray &path, int timeoutMs)
         if (socket.waitForConnected(std::max<qint64>(1, timeoutMs - waited.elapsed())))
             break;
         socket.abort();
+        if (becameFirst && acquire() && lockFd_ >= 0) {
+            *becameFirst = true;
+            return Reply::None;
+        }
         if (waited.elapsed() >= timeoutMs)
-            return false;
+            return Reply::None;
         QThread::msleep(50);
     }
     QByteArray message = path;
     message.append('\0');
     socket.write(message);
     if (!socket.waitForBytesWritten(timeoutMs))
-        return false;
-    // The running instance answers once its handler has run.
+        return Reply::None;
+    // The running instance answers once its handler has run; one that closes the
+    // connection without a word is going away.
     while (socket.bytesAvailable() == 0) {
-        if (!socket.waitForReadyRead(timeoutMs))
-            return false;
+        if (!socket.waitForReadyRead(std::max<qint64>(1, timeoutMs - waited.elapsed())))
+            return socket.state() == QLocalSocket::UnconnectedState ? Reply::Refused : Reply::None;
     }
     char reply = 0;
-    return socket.read(&reply, 1) == 1 && reply == Ack;
+    if (socket.read(&reply, 1) != 1)
+        return Reply::None;
+    return reply == Ack ? Reply::Ack : Reply::Refused;
+}
+
+SingleInstance::Outcome SingleInstance::handOffOrBecomeFirst(const QByteArray &path, int timeoutMs)
+{
+    QElapsedTimer waited;
+    waited.start();
+    bool becameFirst = false;
+    const Reply reply = send(path, timeoutMs, &becameFirst);
+    if (becameFirst)
+        return Outcome::BecameFirst;
+    if (reply == Reply::Ack)
+        return Outcome::Delivered;
+    if (reply == Reply::None)
+        return Outcome::NoAnswer;
+    // Refused: the running instance is closing and lets the guard go once its windows
+    // are gone.
+    while (!(acquire() && lockFd_ >= 0)) {
+        if (waited.elapsed() >= timeoutMs)
+            return Outcome::NoAnswer;
+        QThread::msleep(20);
+    }
+    return Outcome::BecameFirst;
 }
 
 void SingleInstance::release()

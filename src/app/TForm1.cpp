@@ -83,6 +83,10 @@ TForm1::TForm1(const QString &programDir, Dialogs &dialogs, const ImageList &ima
     ProgressBar1 = new ClickDragBar(QStringLiteral("ProgressBar1"), 10000, 50, this);
     ProgressBar1->setGeometry(8, 160, 200, 17);
 
+    refusalTimer_ = new QTimer(this);
+    refusalTimer_->setSingleShot(true);
+    refusalTimer_->setInterval(300); // a burst of starts, one after another
+    connect(refusalTimer_, &QTimer::timeout, this, &TForm1::showRefusedHandOffs);
     Timer1 = new QTimer(this);
     Timer1->setObjectName(QStringLiteral("Timer1"));
     Timer1->setInterval(200);
@@ -263,14 +267,42 @@ void TForm1::restartWithLanguage(const QString &code)
     close();
 }
 
+namespace {
+constexpr int kLineNameHasLineBreak = 88;
+} // namespace
+
 void TForm1::receiveHandOff(const QByteArray &pathBytes)
 {
     // The path travels as bytes up to its terminating zero; file names are bytes on Linux.
     const qsizetype zero = pathBytes.indexOf('\0');
     const QString path = text_codec::decodeFileName(zero < 0 ? pathBytes : pathBytes.left(zero));
-    if (!path.isEmpty() && path_rules::isAcceptedForHandOff(path))
+    // The stored playlist holds one name a line: such a name is refused, and a burst of
+    // them (each start a hand-off of its own) shares one box.
+    if (path.contains(QLatin1Char('\n')) || path.contains(QLatin1Char('\r'))) {
+        refusedHandOffs_.append(path);
+        if (!refusalBoxOpen_)
+            refusalTimer_->start();
+    } else if (!path.isEmpty() && path_rules::isAcceptedForHandOff(path)) {
         playlist_.append(path);
+    }
     playlist_.zobrazit();
+}
+
+void TForm1::showRefusedHandOffs()
+{
+    if (refusedHandOffs_.isEmpty() || refusalBoxOpen_)
+        return;
+    QStringList names;
+    for (QString name : std::as_const(refusedHandOffs_))
+        names.append(name.replace(QLatin1Char('\r'), QStringLiteral("\\r")).replace(QLatin1Char('\n'), QStringLiteral("\\n")));
+    refusedHandOffs_.clear();
+    // Names that come while the box is open wait for it and share the next one.
+    refusalBoxOpen_ = true;
+    dialogs_.showMessage(this, tables_.language.line(kLineNameHasLineBreak, QStringLiteral("The file name holds a line break:"))
+                                   + QLatin1Char('\n') + names.join(QLatin1Char('\n')));
+    refusalBoxOpen_ = false;
+    if (!refusedHandOffs_.isEmpty())
+        refusalTimer_->start();
 }
 
 void TForm1::setTitleText(const QString &text)
@@ -383,6 +415,7 @@ void TForm1::closeEvent(QCloseEvent *event)
         return;
     }
     closing_ = true;
+    Q_EMIT closing();
     FormClose();
     event->accept();
     Q_EMIT closed();

@@ -97,6 +97,7 @@ public:
     // Closes as close() does, for a termination signal: nobody may be there to answer a
     // message box, so a failed save is written to standard error instead.
     void closeForSignal();
+    bool closedForSignal() const { return closeFromSignal_; }
     // A save at the close failed: the program's exit status says so.
     bool saveFailed() const { return saveFailed_; }
 
@@ -151,6 +152,8 @@ public:
     QSystemTrayIcon *CoolTrayIcon1 = nullptr;
 
 Q_SIGNALS:
+    // The close path starts (before anything is saved).
+    void closing();
     // The close path has run; the program ends.
     void closed();
 
@@ -165,6 +168,7 @@ protected:
 private:
     void FormCreate();
     bool FormClose();
+    void showRefusedHandOffs();
     void reportSaveFailure(const QString &text, const QString &reason);
     void buildMenu();
     void buildDriveMenus();
@@ -194,6 +198,10 @@ private:
     const ImageList &images_;
     PlaylistModel &playlist_;
     LanguageTables tables_;
+    // Handed names with a line break, waiting for their one box.
+    QStringList refusedHandOffs_;
+    QTimer *refusalTimer_ = nullptr;
+    bool refusalBoxOpen_ = false;
     QStringList memo1_;
     QString languageCode_ = QStringLiteral("cs");
     QColor fontColour_;

@@ -1,5 +1,6 @@
 // Tarnel: start-up. One instance per user; a second start hands its first argument
 // to the running player and ends.
+#include "app/CloseWait.h"
 #include "app/PlatformChoice.h"
 #include "app/Restart.h"
 #include "app/SignalBridge.h"
@@ -63,14 +64,20 @@ int main(int argc, char *argv[])
     // The hand-off needs no display: decide before the GUI starts.
     SingleInstance guard;
     if (!guard.acquire()) {
-        QCoreApplication handOffApp(argc, argv);
-        if (!guard.handOff(argc > 1 ? QByteArray(argv[1]) : QByteArray())) {
+        SingleInstance::Outcome outcome;
+        {
+            QCoreApplication handOffApp(argc, argv);
+            outcome = guard.handOffOrBecomeFirst(argc > 1 ? QByteArray(argv[1]) : QByteArray());
+        }
+        if (outcome == SingleInstance::Outcome::Delivered)
+            return 0;
+        if (outcome == SingleInstance::Outcome::NoAnswer) {
             // The file did not reach the running player: say so, and fail.
             std::fprintf(stderr, "tarnel: the running player did not take %s (socket %s)\n",
                          argc > 1 ? argv[1] : "the start request", QFile::encodeName(guard.socketPath()).constData());
             return 1;
         }
-        return 0;
+        // The player that ran was closing: this start is the player now.
     }
 
     // GStreamer starts beside the windows (building its registry on a first start takes
@@ -134,6 +141,9 @@ int main(int argc, char *argv[])
         closeModalWindows();
         form1->closeForSignal();
     });
+    // From the start of the close, a hand-off would join a playlist being saved: it is
+    // refused, and its sender becomes the player once the guard is free.
+    QObject::connect(form1, &TForm1::closing, &guard, &SingleInstance::refuseHandOffs);
     QObject::connect(form1, &TForm1::closed, &app, [form1] {
         closeModalWindows();
         QApplication::exit(form1->saveFailed() ? 1 : 0);
@@ -141,14 +151,7 @@ int main(int argc, char *argv[])
     // Last: a second start can only hand over once everything above is in place.
     guard.listen([form1](const QByteArray &path) { form1->receiveHandOff(path); });
     const int code = app.exec();
-    // A shut-down request asked just before the close: its authorisation needs us on the
-    // bus. Without windows meanwhile; a termination signal ends the wait.
-    if (session.pendingCount() > 0) {
-        for (QWidget *w : QApplication::topLevelWidgets())
-            w->hide();
-        QObject::connect(&signalBridge, &SignalBridge::terminationRequested, &session, &LogindSession::stopWaiting);
-        session.waitForPending(125000);
-    }
+    waitAfterClose(guard, session, signalBridge, form1->closedForSignal());
     // A language change: everything is saved; the new copy takes over the guard.
     if (form1->restartRequested()) {
         QString error;

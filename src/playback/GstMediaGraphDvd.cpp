@@ -2,6 +2,7 @@
 // navigator, and the playing time that drives the time label.
 #include "playback/GstMediaGraph.h"
 
+#include "common/TextCodec.h"
 #include "playback/AudioTap.h"
 #include "playback/EngineWorker.h"
 #include "platform/OpticalDrive.h"
@@ -13,17 +14,24 @@
 
 #include <gst/gst.h>
 
+#include <sys/stat.h>
+
 QString GstMediaGraph::dvdFolderOf(const QString &ifoPath)
 {
-    const QFileInfo ifo(ifoPath);
-    QDir dir = ifo.absoluteDir();
-    if (dir.dirName().compare(QLatin1String("VIDEO_TS"), Qt::CaseInsensitive) != 0)
+    // As bytes: a folder whose name is not UTF-8 is still that folder.
+    QByteArray path = text_codec::encodeFileName(QFileInfo(ifoPath).absoluteFilePath());
+    if (!path.startsWith('/'))
+        path = text_codec::encodeFileName(QDir::currentPath()) + '/' + path;
+    const qsizetype slash = path.lastIndexOf('/');
+    const QByteArray videoTs = path.left(slash);
+    const qsizetype parentSlash = videoTs.lastIndexOf('/');
+    if (slash <= 0 || parentSlash < 0 || videoTs.mid(parentSlash + 1).toUpper() != "VIDEO_TS")
         return {};
-    const QDir videoTs = dir;
-    if (!videoTs.exists(QStringLiteral("VIDEO_TS.IFO")) && !videoTs.exists(QStringLiteral("video_ts.ifo")))
+    struct stat st {};
+    if (::stat((videoTs + "/VIDEO_TS.IFO").constData(), &st) != 0
+        && ::stat((videoTs + "/video_ts.ifo").constData(), &st) != 0)
         return {};
-    dir.cdUp();
-    return dir.absolutePath();
+    return text_codec::decodeFileName(parentSlash == 0 ? QByteArray("/") : videoTs.left(parentSlash));
 }
 
 QString GstMediaGraph::firstOpticalDrive()
@@ -60,7 +68,7 @@ void GstEngine::loadDvd(quint64 ticket, const QString &ifoPath)
     MediaGraphError error(0, QString());
     if (source.isEmpty()) {
         (fromDrive ? result->status.volumeUnknown : result->status.volumeInvalid) = true;
-    } else if (!loadUri(ticket, "dvd://" + QFile::encodeName(source), &error, prerollTimeoutMs.load())) {
+    } else if (!loadUri(ticket, "dvd://" + text_codec::encodeFileName(source), &error, prerollTimeoutMs.load())) {
         if (stale(ticket))
             return;
         switch (error.code()) {

@@ -41,8 +41,15 @@ void LogindSession::finishOne()
         Q_EMIT allFinished();
 }
 
+bool LogindSession::canAsk() const
+{
+    return pending_ == 0 && bus_.isConnected();
+}
+
 void LogindSession::managerCall(const QString &method)
 {
+    if (!canAsk())
+        return;
     QDBusMessage m = QDBusMessage::createMethodCall(service, managerPath, managerInterface, method);
     m << true; // interactive
     // An authorisation dialog may stay open a while.
@@ -51,6 +58,8 @@ void LogindSession::managerCall(const QString &method)
 
 void LogindSession::terminateSession()
 {
+    if (!canAsk())
+        return;
     // "auto": the caller's session, or the user's graphical one when the program runs
     // outside any session (as apps started by a systemd user manager do).
     QDBusMessage find = QDBusMessage::createMethodCall(service, managerPath, managerInterface,

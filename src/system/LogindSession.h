@@ -6,7 +6,9 @@
 //
 // A request must outlive the main window: the shut-down commands close it at once,
 // and an authorisation is void once its caller has left the bus. The program waits
-// for pending requests (waitForPending) before it ends.
+// for a pending request (waitForPending) a few seconds before it ends. One request is
+// in flight at a time: a command given while one waits for logind is dropped. Without
+// a connected bus nothing is asked and nothing waits.
 #include "system/SessionControl.h"
 
 #include <QDBusConnection>
@@ -25,6 +27,9 @@ public:
     void suspend() override { managerCall(QStringLiteral("Suspend")); }
     void terminateSession() override;
 
+    // How long the program, its windows closed, waits for logind's answer.
+    static constexpr int CloseWaitMs = 4000;
+
     int pendingCount() const { return pending_; }
     // Runs the event loop until no request is pending, timeoutMs has passed or
     // stopWaiting is called.
@@ -36,6 +41,7 @@ Q_SIGNALS:
     void waitStopped();
 
 private:
+    bool canAsk() const;
     void managerCall(const QString &method);
     // Tracks the call; then() runs with its reply on the GUI thread.
     template <typename F>

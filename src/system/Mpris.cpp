@@ -5,11 +5,19 @@
 #include "system/Associations.h"
 #include "system/MprisAdaptors.h"
 
+#include "common/FileProbe.h"
+#include "common/PathRules.h"
+#include "common/TextCodec.h"
+
+#include <QCoreApplication>
 #include <QDBusMessage>
 #include <QDBusPendingCall>
+#include <QPointer>
+#include <QThreadPool>
 #include <QUrl>
 
 #include <algorithm>
+#include <limits>
 
 namespace {
 
@@ -38,7 +46,9 @@ MprisService::MprisService(const QDBusConnection &bus, PlaybackController &contr
                                                           QStringLiteral("/org/freedesktop/DBus"),
                                                           QStringLiteral("org.freedesktop.DBus"),
                                                           QStringLiteral("RequestName"));
-    request << serviceName() << 4u; // DBUS_NAME_FLAG_DO_NOT_QUEUE
+    // Queued: a player that starts while the one before it is still on its way out
+    // (waiting for logind) gets the name as soon as that one ends.
+    request << serviceName() << 0u;
     bus_.asyncCall(request);
 
     lastStatus_ = playbackStatus();
@@ -47,10 +57,19 @@ MprisService::MprisService(const QDBusConnection &bus, PlaybackController &contr
     connect(&controller_, &PlaybackController::titleChanged, this, &MprisService::refresh);
     // The length is known only once the entry has started.
     connect(&controller_, &PlaybackController::seekRangeChanged, this, &MprisService::refresh);
+    // A DVD's state changes in the graph; its time ticks about once a second.
+    connect(&controller_, &PlaybackController::dvdButtonsVisibleChanged, this, &MprisService::refresh);
+    connect(&graph_, &MediaGraph::dvdTimeChanged, this, &MprisService::refresh);
 }
 
 QString MprisService::playbackStatus() const
 {
+    // A DVD leaves the controller's status text where it was: the graph tells.
+    if (controller_.dvdButtonsVisible() && graph_.mode() == GraphMode::Dvd) {
+        if (graph_.isRunning())
+            return QStringLiteral("Playing");
+        return graph_.active() ? QStringLiteral("Paused") : QStringLiteral("Stopped");
+    }
     switch (controller_.status()) {
     case PlaybackController::Status::Playing:
         return QStringLiteral("Playing");
@@ -119,6 +138,32 @@ void MprisService::propertiesChanged(const QString &interface, const QVariantMap
                                                      QStringLiteral("PropertiesChanged"));
     signal << interface << changed << QStringList();
     bus_.send(signal);
+}
+
+QString mpris_uri::localPath(const QString &uri, QString *path)
+{
+    // A path is at most PATH_MAX bytes; written as a URI, each byte takes three at most.
+    constexpr qsizetype kMaxPathBytes = 4096;
+    if (uri.size() > 16 + 3 * kMaxPathBytes)
+        return QStringLiteral("the URI is longer than any path");
+    const QUrl url(uri, QUrl::StrictMode);
+    if (!url.isValid() || url.scheme().compare(QLatin1String("file"), Qt::CaseInsensitive) != 0)
+        return QStringLiteral("only file: URIs can be opened");
+    // file://host/x names a file on another machine, not the local //host/x.
+    if (!url.host().isEmpty() && url.host().compare(QLatin1String("localhost"), Qt::CaseInsensitive) != 0)
+        return QStringLiteral("the file lies on another host: ") + url.host();
+    if (url.hasQuery() || url.hasFragment())
+        return QStringLiteral("a file URI has no query or fragment");
+    // The bytes of the name, as percent-encoded (not every name is UTF-8).
+    const QByteArray bytes = QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1());
+    if (bytes.isEmpty() || !bytes.startsWith('/') || bytes.size() > kMaxPathBytes || bytes.contains('\0'))
+        return QStringLiteral("not an absolute path of at most 4096 bytes");
+    *path = text_codec::decodeFileName(bytes);
+    if (path->contains(QLatin1Char('\n')) || path->contains(QLatin1Char('\r')))
+        return QStringLiteral("the file name holds a line break");
+    if (!path_rules::isAcceptedForHandOff(*path))
+        return QStringLiteral("the player does not open files of this type: ") + path_rules::extensionOf(*path);
+    return QString();
 }
 
 // ---- adaptors ----------------------------------------------------------------
@@ -220,37 +265,67 @@ void MprisPlayer::Play()
         service_->controller().play();
 }
 
+qlonglong MprisPlayer::length() const
+{
+    return qlonglong(service_->graph().durationMs()) * 1000;
+}
+
 void MprisPlayer::seekTo(qlonglong microseconds)
 {
-    const qlonglong length = qlonglong(service_->graph().durationMs()) * 1000;
-    if (length <= 0)
-        return;
-    if (microseconds > length) {
-        // Past the end: the standard's "next track".
-        Next();
-        return;
-    }
-    const auto ms = std::max<qlonglong>(0, microseconds) / 1000;
+    const auto ms = std::clamp<qlonglong>(microseconds, 0, length()) / 1000;
     service_->controller().seekToBar(int(ms), int(service_->graph().durationMs()));
     service_->seeked();
 }
 
 void MprisPlayer::Seek(qlonglong offset)
 {
-    seekTo(position() + offset);
+    if (!canSeek())
+        return;
+    // Offsets up to the limits of int64 saturate instead of wrapping round.
+    qlonglong target = 0;
+    if (__builtin_add_overflow(position(), offset, &target))
+        target = offset > 0 ? std::numeric_limits<qlonglong>::max() : 0;
+    if (target > length()) {
+        // Past the end: the standard's "next track".
+        Next();
+        return;
+    }
+    seekTo(target);
 }
 
 void MprisPlayer::SetPosition(const QDBusObjectPath &trackId, qlonglong position)
 {
-    // A position for another track than the one playing is stale: ignored.
-    if (trackId.path() != service_->trackId() || position < 0)
+    // A position for another track than the one playing is stale; one outside the
+    // track is ignored, as the standard says.
+    if (!canSeek() || trackId.path() != service_->trackId() || position < 0 || position > length())
         return;
     seekTo(position);
 }
 
-void MprisPlayer::OpenUri(const QString &uri)
+void MprisPlayer::OpenUri(const QString &uri, const QDBusMessage &call)
 {
-    const QUrl url(uri);
-    if (url.isLocalFile() && service_->hooks().openFile)
-        service_->hooks().openFile(url.toLocalFile());
+    // Whether it is a regular file is asked off the GUI thread (a hung mount would hold
+    // it); the caller gets its answer then.
+    call.setDelayedReply(true);
+    QDBusConnection bus = service_->connection();
+    QString path;
+    const QString refusal = mpris_uri::localPath(uri, &path);
+    if (!refusal.isEmpty()) {
+        bus.send(call.createErrorReply(QDBusError::InvalidArgs, refusal));
+        return;
+    }
+    QPointer<MprisService> service(service_);
+    QThreadPool::globalInstance()->start([service, call, bus, path]() mutable {
+        const file_probe::Kind kind = file_probe::probe(path, 5000);
+        QMetaObject::invokeMethod(qApp, [service, call, bus, path, kind]() mutable {
+            if (kind != file_probe::Kind::Regular) {
+                bus.send(call.createErrorReply(QDBusError::InvalidArgs,
+                                               QStringLiteral("not a regular file the player can open: ") + path));
+                return;
+            }
+            if (service && service->hooks().openFile)
+                service->hooks().openFile(path);
+            bus.send(call.createReply());
+        });
+    });
 }

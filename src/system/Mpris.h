@@ -10,6 +10,13 @@
 
 #include <functional>
 
+// OpenUri's rules: a file: URI of this host (no host, or localhost) whose path, taken
+// as bytes, is absolute, at most 4096 bytes, has no line break and an extension the
+// hand-off accepts. Returns why not, or empty with *path set.
+namespace mpris_uri {
+QString localPath(const QString &uri, QString *path);
+}
+
 class MediaGraph;
 class PlaybackController;
 class MprisPlayer;
@@ -35,6 +42,7 @@ public:
     PlaybackController &controller() { return controller_; }
     MediaGraph &graph() { return graph_; }
     MprisHooks &hooks() { return hooks_; }
+    QDBusConnection connection() const { return bus_; }
 
     QString playbackStatus() const;
     QVariantMap metadata() const;

@@ -2,6 +2,7 @@
 // The two MPRIS interfaces on the player's object. Methods only call the controller's
 // actions; properties read through MprisService.
 #include <QDBusAbstractAdaptor>
+#include <QDBusMessage>
 #include <QDBusObjectPath>
 #include <QStringList>
 #include <QVariantMap>
@@ -36,6 +37,8 @@ private:
     MprisService *service_;
 };
 
+// OpenUri answers once the file is known to be a regular file (asked off the GUI
+// thread), with an error when the player cannot open it.
 class MprisPlayer : public QDBusAbstractAdaptor {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "org.mpris.MediaPlayer2.Player")
@@ -73,12 +76,14 @@ public Q_SLOTS:
     void Play();
     void Seek(qlonglong offset);
     void SetPosition(const QDBusObjectPath &trackId, qlonglong position);
-    void OpenUri(const QString &uri);
+    // The message (not an argument on the bus) is kept for the answer that comes later.
+    void OpenUri(const QString &uri, const QDBusMessage &call);
 
 Q_SIGNALS:
     void Seeked(qlonglong position);
 
 private:
+    qlonglong length() const;
     void seekTo(qlonglong microseconds);
     MprisService *service_;
 };

@@ -2,12 +2,14 @@
 #include "app/SingleInstance.h"
 
 #include <QTemporaryDir>
+#include <QSignalSpy>
 #include <QThread>
 #include <QtTest>
 
 #include <QDir>
 #include <QLocalSocket>
 
+#include <atomic>
 #include <memory>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -22,6 +24,8 @@ private Q_SLOTS:
     void handOffWaitsForAStartingInstance();
     void openDirectoryIsNotTrusted();
     void handOffSurvivesRunningOutOfDescriptors();
+    void closingInstanceRefusesAndSenderBecomesFirst_data();
+    void closingInstanceRefusesAndSenderBecomesFirst();
 };
 
 namespace {
@@ -97,6 +101,51 @@ void SingleInstanceTest::handOffWaitsForAStartingInstance()
     delete sender;
     QVERIFY(answered);
     QCOMPARE(received, QByteArrayList{QByteArray("/late.mp3")});
+}
+
+// A start whose hand-off meets a closing player (it refuses, or its guard has already
+// gone) is never acknowledged and dropped: it becomes the player once the guard is free.
+void SingleInstanceTest::closingInstanceRefusesAndSenderBecomesFirst_data()
+{
+    QTest::addColumn<bool>("refusing"); // false: the old player has released everything
+    QTest::newRow("refused while closing") << true;
+    QTest::newRow("guard already gone") << false;
+}
+
+void SingleInstanceTest::closingInstanceRefusesAndSenderBecomesFirst()
+{
+    QFETCH(bool, refusing);
+    QTemporaryDir tmp;
+    auto first = std::make_unique<SingleInstance>(privateDir(tmp));
+    QVERIFY(first->acquire());
+    QByteArrayList received;
+    QVERIFY(first->listen([&](const QByteArray &path) { received.append(path); }));
+    if (refusing)
+        first->refuseHandOffs();
+    else
+        first->release();
+    SingleInstance::Outcome outcome = SingleInstance::Outcome::Delivered;
+    std::atomic<bool> sent{false};
+    SingleInstance second(tmp.path());
+    QThread *sender = QThread::create([&] {
+        outcome = second.handOffOrBecomeFirst("/new.mp3", 10000);
+        sent = true;
+    });
+    sender->start();
+    if (refusing) {
+        // Refused, the sender waits for the guard, and the closing player lets it go.
+        QSignalSpy refused(first.get(), &SingleInstance::handOffRefused);
+        QVERIFY(refused.wait(10000));
+        QVERIFY(!sent);
+        first.reset();
+    }
+    QTRY_VERIFY_WITH_TIMEOUT(sender->isFinished(), 15000);
+    delete sender;
+    QCOMPARE(outcome, SingleInstance::Outcome::BecameFirst);
+    QVERIFY(received.isEmpty());
+    // The new player holds the guard now.
+    SingleInstance third(tmp.path());
+    QVERIFY(!third.acquire());
 }
 
 void SingleInstanceTest::openDirectoryIsNotTrusted()

@@ -59,6 +59,7 @@ private Q_SLOTS:
     void mainWindowSizeIsFixed();
     void fontColourFormsAreOneColour();
     void handOffFiltersByExtension();
+    void handedNamesWithLineBreaksShareOneBox();
     void argumentsAppendedWithoutFilter();
     void closeWritesSectionsInOrder();
     void failedSettingsWriteStillStoresPlaylist();
@@ -202,6 +203,34 @@ void StartupTest::handOffFiltersByExtension()
     QCOMPARE(playlist->strip()->text(), QStringLiteral("2"));
     QCOMPARE(playlist->ListBox3->model()->rowCount(), 2);
     QCOMPARE(playlist->ListBox3->model()->index(0, 0).data().toString(), QStringLiteral("Song.Mp3"));
+}
+
+// Each start hands over one name: names with a line break (which the stored list cannot
+// hold) that come together share one box naming them all, and the many that come one
+// by one while it is open (the box's own event loop delivers them) share the next one,
+// instead of a box each stacked on the first.
+void StartupTest::handedNamesWithLineBreaksShareOneBox()
+{
+    ProgramDirFixture dir;
+    Run run(dir);
+    run.main().receiveHandOff(QByteArray("/a/first\rname.mp3"));
+    run.main().receiveHandOff(QByteArray("/a/second\nname.mp3"));
+    QStringList later;
+    run.dialogs.whileOpen = [&] {
+        // While the first box is open (start-up's file dialog may come before it).
+        if (!later.isEmpty() || run.dialogs.messages.size() != 1)
+            return;
+        for (int i = 0; i < 20; ++i) {
+            later.append(QStringLiteral("/b/%1\\nlines.mp3").arg(i));
+            run.main().receiveHandOff(QStringLiteral("/b/%1\nlines.mp3").arg(i).toUtf8());
+            QCoreApplication::processEvents();
+        }
+    };
+    QTRY_COMPARE_WITH_TIMEOUT(run.dialogs.messages.size(), 2, 10000);
+    const QString heading = run.main().languageLines().line(88, QStringLiteral("The file name holds a line break:"));
+    QCOMPARE(run.dialogs.messages[0].text, heading + QStringLiteral("\n/a/first\\rname.mp3\n/a/second\\nname.mp3"));
+    QCOMPARE(run.dialogs.messages[1].text, heading + QLatin1Char('\n') + later.join(QLatin1Char('\n')));
+    QVERIFY(run.startup->playlist().paths().isEmpty());
 }
 
 void StartupTest::argumentsAppendedWithoutFilter()

@@ -33,7 +33,9 @@ PrivateBus::~PrivateBus()
 
 QDBusConnection PrivateBus::connect(const QString &name) const
 {
-    return QDBusConnection::connectToBus(address_, name);
+    // Qt keeps one connection per name, whatever its address: two buses of one test
+    // must not share one.
+    return QDBusConnection::connectToBus(address_, name + QLatin1Char('@') + address_);
 }
 
 bool PrivateBus::waitForName(const QString &name, int timeoutMs) const

@@ -11,7 +11,8 @@ public:
     ~PrivateBus();
     bool isValid() const { return !address_.isEmpty(); }
     QString address() const { return address_; }
-    // A connection of this process to the bus, under a name of its own.
+    // A connection of this process to this bus, under a name of its own (the same name
+    // on another bus is another connection).
     QDBusConnection connect(const QString &name) const;
     // Whether a name has an owner within timeoutMs (the event loop runs meanwhile).
     bool waitForName(const QString &name, int timeoutMs = 20000) const;

@@ -1,8 +1,9 @@
 #!/usr/bin/python3
 # A stand-in for systemd-logind on a private bus: records every call with the
 # signature it really came with, and refuses every power and session request, as a
-# policy that says no would. Prints "ready" once it owns its name.
-#   fake_login1.py BUS-ADDRESS
+# policy that says no would; with "silent", it never answers them, as a logind that
+# hangs would. Prints "ready" once it owns its name.
+#   fake_login1.py BUS-ADDRESS [silent]
 import sys
 
 import dbus
@@ -16,6 +17,8 @@ SESSION_PATH = '/org/freedesktop/login1/session/c7'
 dbus.mainloop.glib.DBusGMainLoop(set_as_default=True)
 bus = dbus.bus.BusConnection(sys.argv[1])
 calls = []
+silent = len(sys.argv) > 2 and sys.argv[2] == 'silent'
+unanswered = []
 
 
 def text(value):
@@ -32,26 +35,33 @@ def refuse():
     raise dbus.exceptions.DBusException('Access denied', name='org.freedesktop.DBus.Error.AccessDenied')
 
 
+def answer(ok, err):
+    if silent:
+        unanswered.append((ok, err))  # kept, never called
+        return
+    err(dbus.exceptions.DBusException('Access denied', name='org.freedesktop.DBus.Error.AccessDenied'))
+
+
 class Manager(dbus.service.Object):
-    @dbus.service.method(MANAGER, in_signature='b', message_keyword='msg')
-    def PowerOff(self, interactive, msg):
+    @dbus.service.method(MANAGER, in_signature='b', message_keyword='msg', async_callbacks=('ok', 'err'))
+    def PowerOff(self, interactive, msg, ok, err):
         record('PowerOff', msg, interactive)
-        refuse()
+        answer(ok, err)
 
-    @dbus.service.method(MANAGER, in_signature='b', message_keyword='msg')
-    def Reboot(self, interactive, msg):
+    @dbus.service.method(MANAGER, in_signature='b', message_keyword='msg', async_callbacks=('ok', 'err'))
+    def Reboot(self, interactive, msg, ok, err):
         record('Reboot', msg, interactive)
-        refuse()
+        answer(ok, err)
 
-    @dbus.service.method(MANAGER, in_signature='b', message_keyword='msg')
-    def Halt(self, interactive, msg):
+    @dbus.service.method(MANAGER, in_signature='b', message_keyword='msg', async_callbacks=('ok', 'err'))
+    def Halt(self, interactive, msg, ok, err):
         record('Halt', msg, interactive)
-        refuse()
+        answer(ok, err)
 
-    @dbus.service.method(MANAGER, in_signature='b', message_keyword='msg')
-    def Suspend(self, interactive, msg):
+    @dbus.service.method(MANAGER, in_signature='b', message_keyword='msg', async_callbacks=('ok', 'err'))
+    def Suspend(self, interactive, msg, ok, err):
         record('Suspend', msg, interactive)
-        refuse()
+        answer(ok, err)
 
     @dbus.service.method(MANAGER, in_signature='s', out_signature='o', message_keyword='msg')
     def GetSession(self, name, msg):

@@ -4,6 +4,7 @@
 #include "app/Startup.h"
 #include "app/TForm1.h"
 #include "playback/PlaybackController.h"
+#include "playlist/PlaylistModel.h"
 #include "support/FakeMediaGraph.h"
 #include "support/PrivateBus.h"
 #include "support/ProgramDirFixture.h"
@@ -40,6 +41,7 @@ private Q_SLOTS:
     void cleanupTestCase();
     void transportThroughPlayerctl();
     void propertiesAndSeeking();
+    void dvdStatusFromTheGraph();
     void raiseAndQuit();
 
 private:
@@ -151,6 +153,26 @@ void MprisTest::propertiesAndSeeking()
     QCOMPARE(graph_.volume(), 2500);
     QCOMPARE(ctl({"volume"}).toDouble(), 0.25);
     QTRY_VERIFY(listener_.changedProperties.contains(QStringLiteral("Volume")));
+}
+
+// Opening a DVD leaves the controller's status where it was (stopped here): the status
+// follows the graph while a DVD is open.
+void MprisTest::dvdStatusFromTheGraph()
+{
+    ctl({"stop"});
+    QCOMPARE(ctl({"status"}), QStringLiteral("Stopped"));
+    listener_.changedProperties.clear();
+    graph_.dvdResult = 0u;
+    startup_->playlist().append(QStringLiteral("/m/disc/VIDEO_TS/VIDEO_TS.IFO"));
+    controller().playRequested(startup_->playlist().count() - 1);
+    QTRY_VERIFY(controller().dvdButtonsVisible());
+    QCOMPARE(controller().status(), PlaybackController::Status::Stopped);
+    QCOMPARE(ctl({"status"}), QStringLiteral("Playing"));
+    QTRY_VERIFY(listener_.changedProperties.contains(QStringLiteral("PlaybackStatus")));
+    graph_.pause(); // the video window's DVD pause button
+    QCOMPARE(ctl({"status"}), QStringLiteral("Paused"));
+    graph_.run();
+    QCOMPARE(ctl({"status"}), QStringLiteral("Playing"));
 }
 
 void MprisTest::raiseAndQuit()

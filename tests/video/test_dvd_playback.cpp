@@ -3,6 +3,7 @@
 // first-play program, a pointer move and release over a menu button starting the
 // title, chapters moving the time, time-code events reaching the label, and a menu
 // without buttons that neither hangs nor crashes.
+#include "common/TextCodec.h"
 #include "platform/OpticalDrive.h"
 #include "support/RenderWait.h"
 #include "playback/GstMediaGraph.h"
@@ -13,6 +14,8 @@
 #include <QFile>
 #include <QProcess>
 #include <QtTest>
+
+#include <unistd.h>
 
 namespace {
 
@@ -73,6 +76,10 @@ void DvdPlaybackTest::initTestCase()
     QVERIFY(d.open(QIODevice::WriteOnly));
     d.write(QByteArray(4096, '\x5a'));
     d.close();
+    // A folder whose name is not UTF-8, holding the authored disc.
+    QCOMPARE(::symlink(QFile::encodeName(dir_.filePath("menu/DVD")).constData(),
+                       (QFile::encodeName(dir_.path()) + "/p\xedse\xf2").constData()),
+             0);
 }
 
 void DvdPlaybackTest::renderResults_data()
@@ -82,6 +89,8 @@ void DvdPlaybackTest::renderResults_data()
     QTest::addColumn<quint32>("result");
     QTest::addColumn<bool>("invalid");
     QTest::newRow("authored disc") << QStringLiteral("menu/DVD/VIDEO_TS/VTS_01_0.IFO") << true << 0u << false;
+    QTest::newRow("folder name not UTF-8") << text_codec::decodeFileName("p\xedse\xf2/VIDEO_TS/VIDEO_TS.IFO") << true
+                                           << 0u << false;
     QTest::newRow("not in DVD mode") << QStringLiteral("menu/DVD/VIDEO_TS/VIDEO_TS.IFO") << false << 0x8004027Au
                                      << false;
     QTest::newRow("folder that is no DVD") << QStringLiteral("nodvd/VIDEO_TS.IFO") << true << 1u << true;
