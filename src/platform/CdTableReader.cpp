@@ -29,12 +29,6 @@ void logCdio(cdio_log_level_t level, const char message[])
 
 } // namespace
 
-std::mutex &CdTableReader::libcdioLock()
-{
-    static std::mutex lock;
-    return lock;
-}
-
 struct CdTableReader::Job {
     std::mutex mutex;
     std::condition_variable ended;
@@ -74,7 +68,7 @@ bool CdTableReader::read(const QStringList &sources, bool withDrives, Answer ans
         QList<Table> tables;
         {
             // A read that hangs keeps the later ones waiting here, on their threads.
-            std::lock_guard cdio(libcdioLock());
+            std::lock_guard cdio(cd_tracks::libraryLock());
             QStringList all = withDrives ? cd_tracks::drivesWithAudio() : QStringList();
             all.append(sources);
             for (const QString &source : std::as_const(all)) {

@@ -5,7 +5,7 @@
 // one read at a time; its answer comes back to the GUI thread as a queued call. The
 // destructor waits at most WorkerExitWaitMs for a read under way, then leaves it
 // behind with its own references; its answer is never delivered. The reads of every
-// reader take libcdioLock() in turn.
+// reader, and the converter's track reads, take cd_tracks::libraryLock() in turn.
 #include "platform/CdTracks.h"
 
 #include <QObject>
@@ -39,9 +39,6 @@ public:
     // (it runs when the forgotten one has ended).
     void drop();
 
-    // libcdio keeps global state without a guard (its log aborts the program when two
-    // threads log at once): whoever calls it holds this lock. Threads: any.
-    static std::mutex &libcdioLock();
 
 private:
     struct Job;

@@ -112,13 +112,21 @@ QString describe(const Track &track)
         .arg(seconds % 60, 2, 10, QLatin1Char('0'));
 }
 
+std::mutex &libraryLock()
+{
+    static std::mutex lock;
+    return lock;
+}
+
 struct TrackReader::Private {
     ~Private()
     {
+        std::lock_guard library(libraryLock());
         if (paranoia)
             cdio_paranoia_free(paranoia);
         if (drive)
             cdio_cddap_close_no_free_cdio(drive);
+        cd.reset(); // the drive above borrowed it
     }
 
     CdioHandle cd;
@@ -147,6 +155,7 @@ bool TrackReader::open(const QString &path, QString *error)
         *error = QStringLiteral("not a CD track name (<drive or .cue>/TrackNN.cda)");
         return false;
     }
+    std::lock_guard library(libraryLock());
     d_->cd = openSource(name->source, error);
     if (!d_->cd)
         return false;
@@ -173,6 +182,7 @@ bool TrackReader::open(const QString &path, QString *error)
 
 bool TrackReader::readNext(char *out, int sectors, QString *error)
 {
+    std::lock_guard library(libraryLock());
     const qint64 lsn = d_->track.firstSector + d_->next;
     if (!d_->paranoia) {
         if (cdio_read_audio_sectors(d_->cd.get(), out, lsn_t(lsn), unsigned(sectors)) != DRIVER_OP_SUCCESS) {

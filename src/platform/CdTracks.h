@@ -15,6 +15,7 @@
 #include <QStringList>
 
 #include <memory>
+#include <mutex>
 #include <optional>
 
 namespace cd_tracks {
@@ -38,6 +39,11 @@ struct Track {
     qint64 sectors = 0;
 };
 
+// libcdio keeps global state without a guard (its log aborts the program when two
+// threads log at once): whoever calls it holds this lock. audioTracks and
+// drivesWithAudio leave it to their caller; TrackReader takes it itself.
+std::mutex &libraryLock();
+
 // The audio tracks of a drive or a .cue image; empty with *error set when it cannot be read.
 QList<Track> audioTracks(const QString &source, QString *error = nullptr);
 // Optical drives that hold an audio disc now.
@@ -47,7 +53,8 @@ QStringList drivesWithAudio();
 QString describe(const Track &track);
 
 // One track's sectors, in order from its start. A drive's go through paranoia's
-// verified reads; an image's are read as they are.
+// verified reads; an image's are read as they are. Each call holds libraryLock() while
+// it is in libcdio, so tables can be read meanwhile between two blocks.
 class TrackReader {
 public:
     TrackReader();
