@@ -197,7 +197,9 @@ void DvdPlaybackTest::menuWithoutButtonsDoesNotHang()
     for (int i = 0; i < 5; ++i)
         moveAndRelease(&surface, QPoint(200, 150));
     graph.dvdControl()->PlayNextChapter();
-    QVERIFY(gui.elapsed() < 500); // the GUI thread never waits for the navigator
+    // The GUI thread never waits for the navigator: a menu without buttons used to hold
+    // it for good. The bound leaves room for a loaded machine.
+    QVERIFY(gui.elapsed() < 3000);
     QTest::qWait(500);
     graph.resetGraph();
     graph.setActive(false);
