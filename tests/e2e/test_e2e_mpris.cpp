@@ -1,5 +1,5 @@
-// The built player's MPRIS service on a private session bus, as the MPRIS
-// specification has it: SetPosition outside the track does nothing, Seek past the end
+// The built player's MPRIS service on a private session bus, as MPRIS 2 clients
+// expect it: SetPosition outside the track does nothing, Seek past the end
 // goes to the next entry and offsets at the int64 limits do not wrap, and OpenUri
 // takes only regular files of this host that the player can open (a FIFO, another
 // host's file, a path longer than any path are refused with an error), keeping the
