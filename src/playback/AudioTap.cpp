@@ -10,6 +10,7 @@ struct AudioTapProbe {
     static GstPadProbeReturn outputProbe(GstPad *pad, GstPadProbeInfo *info, gpointer self);
     static void store(AudioTap *tap, GstBuffer *buffer);
     static void onEvent(AudioTap *tap, GstEvent *event);
+    static void noteHeard(AudioTap *tap);
 };
 
 namespace {
@@ -112,6 +113,10 @@ void AudioTapProbe::store(AudioTap *tap, GstBuffer *buffer)
 GstPadProbeReturn AudioTapProbe::outputProbe(GstPad *, GstPadProbeInfo *info, gpointer self)
 {
     auto *tap = static_cast<AudioTap *>(self);
+    if (info->type & (GST_PAD_PROBE_TYPE_BUFFER | GST_PAD_PROBE_TYPE_BUFFER_LIST)) {
+        noteHeard(tap);
+        return GST_PAD_PROBE_OK;
+    }
     GstEvent *event = GST_PAD_PROBE_INFO_EVENT(info);
     if (event == nullptr)
         return GST_PAD_PROBE_OK;
@@ -123,8 +128,39 @@ GstPadProbeReturn AudioTapProbe::outputProbe(GstPad *, GstPadProbeInfo *info, gp
     } else if (GST_EVENT_TYPE(event) == GST_EVENT_FLUSH_STOP) {
         std::lock_guard lock(tap->mutex_);
         gst_segment_init(tap->outSegment_, GST_FORMAT_TIME);
+        tap->anchorValid_ = false;
     }
     return GST_PAD_PROBE_OK;
+}
+
+void AudioTapProbe::noteHeard(AudioTap *tap)
+{
+    // Only while somebody looks, and at most every AnchorRefreshMs: in between the GUI
+    // thread goes on from the last answer by the monotonic clock.
+    if (!tap->anchorWanted_ || tap->audioSink_ == nullptr)
+        return;
+    const std::int64_t nowNs = g_get_monotonic_time() * 1000;
+    {
+        std::lock_guard lock(tap->mutex_);
+        if (tap->anchorValid_ && nowNs - tap->anchorMonoNs_ < AudioTap::AnchorRefreshMs * 1000000LL)
+            return;
+    }
+    // This thread feeds the sink, so the sink's locks are this thread's to take.
+    gint64 position = -1;
+    if (!gst_element_query_position(tap->audioSink_, GST_FORMAT_TIME, &position) || position < 0)
+        return;
+    std::lock_guard lock(tap->mutex_);
+    if (tap->outSegment_->format != GST_FORMAT_TIME)
+        return;
+    const guint64 inSegment = gst_segment_position_from_stream_time(tap->outSegment_, GST_FORMAT_TIME, position);
+    const guint64 running = GST_CLOCK_TIME_IS_VALID(inSegment)
+                                ? gst_segment_to_running_time(tap->outSegment_, GST_FORMAT_TIME, inSegment)
+                                : GST_CLOCK_TIME_NONE;
+    if (!GST_CLOCK_TIME_IS_VALID(running))
+        return;
+    tap->anchorRunningNs_ = static_cast<std::int64_t>(running);
+    tap->anchorMonoNs_ = nowNs;
+    tap->anchorValid_ = true;
 }
 
 AudioTap::AudioTap(QObject *parent)
@@ -217,7 +253,9 @@ void AudioTap::watchOutput(GstElement *audioOutput, GstElement *audioSink)
     if (pad == nullptr)
         return;
     gst_pad_add_probe(pad,
-                      static_cast<GstPadProbeType>(GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM | GST_PAD_PROBE_TYPE_EVENT_FLUSH),
+                      static_cast<GstPadProbeType>(GST_PAD_PROBE_TYPE_BUFFER | GST_PAD_PROBE_TYPE_BUFFER_LIST
+                                                   | GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM
+                                                   | GST_PAD_PROBE_TYPE_EVENT_FLUSH),
                       &AudioTapProbe::outputProbe, this, nullptr);
     gst_object_unref(pad);
 }
@@ -243,39 +281,39 @@ void AudioTap::reset()
     history_.clear();
     gst_segment_init(segment_, GST_FORMAT_TIME);
     gst_segment_init(outSegment_, GST_FORMAT_TIME);
+    anchorValid_ = false;
 }
 
 void AudioTap::updateTimer()
 {
     const bool wanted = playing_ && visualEnabled_ && !visualHeld_ && pipeline_ != nullptr;
-    if (wanted && !timer_.isActive())
+    if (wanted && !timer_.isActive()) {
+        // What the sink said before a pause or while nobody looked is stale: wait for
+        // the next buffer's answer.
+        {
+            std::lock_guard lock(mutex_);
+            anchorValid_ = false;
+        }
         timer_.start();
-    else if (!wanted)
+    } else if (!wanted) {
         timer_.stop();
+    }
+    anchorWanted_ = wanted;
 }
 
 void AudioTap::onTick()
 {
     if (!playing_ || !visualEnabled_ || pipeline_ == nullptr)
         return;
-    gint64 position = -1;
-    GstElement *source = audioSink_ ? audioSink_ : pipeline_;
-    if (!gst_element_query_position(source, GST_FORMAT_TIME, &position) || position < 0)
-        return;
-
     BlockFormat block;
     int bytes = 0;
     {
         std::lock_guard lock(mutex_);
         const PcmHistory::Format &format = history_.format();
-        if (!format.valid() || outSegment_->format != GST_FORMAT_TIME)
+        if (!format.valid() || !anchorValid_)
             return;
-        const guint64 inSegment = gst_segment_position_from_stream_time(outSegment_, GST_FORMAT_TIME, position);
-        const guint64 running = GST_CLOCK_TIME_IS_VALID(inSegment)
-                                    ? gst_segment_to_running_time(outSegment_, GST_FORMAT_TIME, inSegment)
-                                    : GST_CLOCK_TIME_NONE;
-        if (!GST_CLOCK_TIME_IS_VALID(running)
-            || history_.copyWindow(static_cast<std::int64_t>(running), WindowFrames, window_) == 0)
+        const std::int64_t running = anchorRunningNs_ + (g_get_monotonic_time() * 1000 - anchorMonoNs_);
+        if (history_.copyWindow(running, WindowFrames, window_) == 0)
             return;
         block.sampleRate = format.sampleRate;
         block.channels = format.channels;

@@ -10,10 +10,12 @@
 // times start again at 0 while the sound of the previous file is still being heard. playbin keeps a queue of up to a
 // second after the filter, and the sink its own 200 ms, so the decoder runs about 1.2 s
 // ahead of the sound: the window after the frame heard now is normally stored whole.
-// The timer (GUI thread) asks the pipeline for its position, which is the stream time
-// being heard in the audio sink's segment, turns it into running time with that
-// segment (a second probe, on the audio output's input, keeps it) and emits the
-// window of the store that starts there.
+// The position heard is asked of the audio sink by the thread that feeds it (a probe
+// on the audio output's input, at most every AnchorRefreshMs while the timer runs), in
+// running time by that input's segment; the timer (GUI thread) goes on from the last
+// answer by the monotonic clock and emits the window of the store that starts there.
+// The GUI thread never queries the pipeline: the sink's locks belong to its streaming
+// thread and, for pulsesink, to PulseAudio's main loop.
 //
 // Threads:
 //   - every member function and the signal: GUI thread;
@@ -26,6 +28,7 @@
 #include <QTimer>
 
 #include <atomic>
+#include <cstdint>
 #include <mutex>
 #include <vector>
 
@@ -47,6 +50,8 @@ public:
     // Frames in every visualData block.
     static constexpr int WindowFrames = 16384;
     static constexpr int DefaultVisualInterval = 40;
+    // How often the streaming thread asks the sink what is heard.
+    static constexpr int AnchorRefreshMs = 100;
 
     explicit AudioTap(QObject *parent = nullptr);
     ~AudioTap() override;
@@ -70,8 +75,7 @@ public:
     GstElement *createBin();
     // The audio output bin whose "sink" pad receives what passed the tap; its segment
     // turns the position into running time. The position is asked of audioSink, the
-    // element that plays (cheaper than asking the whole pipeline 40 times a second);
-    // null asks the pipeline.
+    // element that plays; without it no block is emitted.
     void watchOutput(GstElement *audioOutput, GstElement *audioSink = nullptr);
     // The pipeline whose position tells what is heard; null detaches.
     void setPipeline(GstElement *pipeline);
@@ -96,7 +100,9 @@ private:
 
     QTimer timer_;
     GstElement *pipeline_ = nullptr; // not owned
-    GstElement *audioSink_ = nullptr; // not owned; inside the pipeline
+    // Not owned; inside the pipeline. Set while the pipeline is built, before any
+    // streaming thread reads it.
+    GstElement *audioSink_ = nullptr;
     bool playing_ = false;
     std::atomic<bool> visualEnabled_{false};
     bool visualHeld_ = false; // GUI thread only
@@ -105,6 +111,11 @@ private:
     PcmHistory history_;   // guarded
     GstSegment *segment_;      // of the stream passing the tap, guarded
     GstSegment *outSegment_;   // of the stream reaching the audio output, guarded
+    // The running time heard at anchorMonoNs_ (g_get_monotonic_time in ns), guarded.
+    bool anchorValid_ = false;
+    std::int64_t anchorRunningNs_ = 0;
+    std::int64_t anchorMonoNs_ = 0;
+    std::atomic<bool> anchorWanted_{false}; // the timer runs: the probe asks the sink
     std::vector<char> window_; // GUI thread only
 };
 
