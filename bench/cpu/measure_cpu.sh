@@ -68,6 +68,14 @@ cpu_ticks() {
     sed 's/^.*) //' "/proc/$1/stat" | awk '{ print $12 + $13 }'
 }
 
+# Context switches of each living thread: "tid name count" lines.
+thread_switches() {
+    for t in /proc/"$1"/task/*; do
+        printf '%s %s %s\n' "${t##*/}" "$(tr ' ' _ <"$t/comm")" \
+            "$(awk '/ctxt_switches/ { s += $2 } END { print s }' "$t/status")"
+    done 2>/dev/null | sort
+}
+
 playing_streams() {
     pactl list sink-inputs short 2>/dev/null | wc -l
 }
@@ -105,6 +113,7 @@ measure() {
         exit 1
     fi
     start=$(cpu_ticks "$pid")
+    thread_switches "$pid" >"$work/switches.before"
     sleep "$seconds"
     if ! kill -0 "$pid" 2>/dev/null; then
         wait "$pid" 2>/dev/null && status=0 || status=$?
@@ -114,6 +123,12 @@ measure() {
         exit 1
     fi
     end=$(cpu_ticks "$pid")
+    thread_switches "$pid" >"$work/switches.after"
+    # Wake-ups a second of each thread that lived through the interval (the clock tick
+    # hides a paused player's cost; its wake-ups show where it goes).
+    wakeups=$(join "$work/switches.before" "$work/switches.after" | awk -v s="$seconds" '
+        { d = $5 - $3; if (d > 0) { w[$2] += d } }
+        END { for (n in w) printf " %s %.1f/s", n, w[n] / s }')
     kill -TERM "$pid" 2>/dev/null || true
     wait "$pid" 2>/dev/null || true
     pid=
@@ -173,6 +188,7 @@ while [ $n -le "$repeat" ]; do
         v=$(var "$state")
         eval "$v=\$(add \"\$$v\" $used)"
         line="$line tarnel $state ${used} s,"
+        case $state in paused*) echo "tarnel $state wake-ups:$wakeups" ;; esac
     done
     run_gst_play
     total_gst=$(add "$total_gst" "$used")

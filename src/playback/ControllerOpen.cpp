@@ -34,8 +34,7 @@ void PlaybackController::openEntry(const QString &path)
         return;
     }
     graph_.setMode(GraphMode::Normal);
-    if (GaplessPlan::bringsUpVideoWindow(ext))
-        Q_EMIT showVideoWindowRequested();
+    const bool video = GaplessPlan::bringsUpVideoWindow(ext);
     graph_.setActive(true);
     graph_.resetGraph();
     const quint64 serial = ++openSerial_;
@@ -45,12 +44,17 @@ void PlaybackController::openEntry(const QString &path)
         graph_.renderFile(path);
     } catch (const MediaGraphError &error) {
         opening_.reset();
+        if (video)
+            Q_EMIT showVideoWindowRequested();
         throw openFailure(path, error);
     }
-    if (failedSerial_ == serial)
-        return; // failed at once: the graph is not started
     // Queued behind the load: the media starts as soon as it is ready.
-    graph_.run();
+    if (failedSerial_ != serial)
+        graph_.run(); // else it failed at once: the graph is not started
+    // The window comes up while the engine loads (it shows no picture before the
+    // first frame anyway): its first show would otherwise lengthen the joint.
+    if (video)
+        Q_EMIT showVideoWindowRequested();
 }
 
 void PlaybackController::onRenderDone()
