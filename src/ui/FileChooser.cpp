@@ -212,8 +212,8 @@ void FileChooser::request(const QString &path, bool typed)
         // A folder that takes its time shows as empty, not as the one left.
         folder_ = path;
         folderLine_->setText(shownName(path));
-        entries_.clear();
         list_->clear();
+        entries_.clear();
     }
     status_->clear();
     std::thread([job = job_, path, typed] {
@@ -236,6 +236,7 @@ void FileChooser::answered(const std::shared_ptr<Job> &job, const QString &path,
     case Listing::Kind::Folder:
         folder_ = path;
         folderLine_->setText(shownName(path));
+        list_->clear();
         entries_ = listing.entries;
         if (typed)
             nameLine_->clear();
@@ -288,6 +289,14 @@ void FileChooser::showRows()
     selectAfter_.clear();
 }
 
+const FileChooser::Entry &FileChooser::entryOf(const QListWidgetItem *item) const
+{
+    // The rows are cleared before the entries change; this guards a signal in between.
+    static const Entry none{QString(), QString(), true};
+    const int index = item->data(EntryRole).toInt();
+    return index >= 0 && index < entries_.size() ? entries_.at(index) : none;
+}
+
 void FileChooser::goUp()
 {
     if (folder_ == QLatin1String("/"))
@@ -302,7 +311,7 @@ void FileChooser::goUp()
 void FileChooser::selectionChanged()
 {
     const QList<QListWidgetItem *> selected = list_->selectedItems();
-    if (selected.size() == 1 && !entries_.at(selected.first()->data(EntryRole).toInt()).folder)
+    if (selected.size() == 1 && !entryOf(selected.first()).folder)
         nameLine_->setText(selected.first()->text());
     else if (lineShowsSelection_ || selected.size() > 1)
         nameLine_->clear();
@@ -333,15 +342,15 @@ void FileChooser::accept()
               [this](QListWidgetItem *a, QListWidgetItem *b) { return list_->row(a) < list_->row(b); });
     const QString base = folder_ == QLatin1String("/") ? QString() : folder_;
     if (selected.size() == 1) {
-        const Entry &entry = entries_.at(selected.first()->data(EntryRole).toInt());
-        if (entry.folder) {
+        const Entry &entry = entryOf(selected.first());
+        if (entry.folder && !entry.name.isEmpty()) {
             request(base + QLatin1Char('/') + entry.name, false);
             return;
         }
     }
     QStringList files;
     for (QListWidgetItem *item : std::as_const(selected)) {
-        const Entry &entry = entries_.at(item->data(EntryRole).toInt());
+        const Entry &entry = entryOf(item);
         if (!entry.folder)
             files.append(base + QLatin1Char('/') + entry.name);
     }

@@ -18,6 +18,7 @@ class QComboBox;
 class QLabel;
 class QLineEdit;
 class QListWidget;
+class QListWidgetItem;
 
 class FileChooser : public QDialog {
     Q_OBJECT
@@ -61,6 +62,7 @@ private:
     void request(const QString &path, bool typed);
     void answered(const std::shared_ptr<Job> &job, const QString &path, bool typed, const Listing &listing);
     void showRows();
+    const Entry &entryOf(const QListWidgetItem *item) const;
     void goUp();
     void selectionChanged();
     void setPatterns(int typeIndex);
