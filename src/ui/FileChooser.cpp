@@ -54,6 +54,7 @@ FileChooser::FileChooser(QWidget *parent, const QString &folder, const QString &
     resize(560, 420);
 
     auto *lookIn = new QLabel(qtText("Look in:"), this);
+    lookIn->setObjectName(QStringLiteral("fileChooserLookIn"));
     folderLine_ = new QLineEdit(this);
     folderLine_->setObjectName(QStringLiteral("fileChooserFolder"));
     folderLine_->setReadOnly(true);
@@ -78,6 +79,7 @@ FileChooser::FileChooser(QWidget *parent, const QString &folder, const QString &
     nameLine_->setObjectName(QStringLiteral("fileChooserPath"));
     nameLine_->installEventFilter(this);
     auto *nameLabel = new QLabel(qtText("File &name:"), this);
+    nameLabel->setObjectName(QStringLiteral("fileChooserNameLabel"));
     nameLabel->setBuddy(nameLine_);
     types_ = new QComboBox(this);
     types_->setObjectName(QStringLiteral("fileChooserFilter"));
@@ -92,6 +94,7 @@ FileChooser::FileChooser(QWidget *parent, const QString &folder, const QString &
     types_->addItem(qtText("All Files (*)"));
     typePatterns_.append(QStringList{QStringLiteral("*")});
     auto *typesLabel = new QLabel(qtText("Files of type:"), this);
+    typesLabel->setObjectName(QStringLiteral("fileChooserTypeLabel"));
     typesLabel->setBuddy(types_);
     auto *grid = new QGridLayout;
     grid->addWidget(nameLabel, 0, 0);
@@ -338,6 +341,9 @@ void FileChooser::accept()
         return;
     }
     QList<QListWidgetItem *> selected = list_->selectedItems();
+    // Nothing selected: Enter acts on the row that has the focus frame.
+    if (selected.isEmpty() && list_->currentItem())
+        selected.append(list_->currentItem());
     std::sort(selected.begin(), selected.end(),
               [this](QListWidgetItem *a, QListWidgetItem *b) { return list_->row(a) < list_->row(b); });
     const QString base = folder_ == QLatin1String("/") ? QString() : folder_;
