@@ -83,6 +83,9 @@ FileChooser::FileChooser(QWidget *parent, const QString &folder, const QString &
     nameLabel->setBuddy(nameLine_);
     types_ = new QComboBox(this);
     types_->setObjectName(QStringLiteral("fileChooserFilter"));
+    // The program's lists run to some thirty patterns: they must not widen the dialog.
+    types_->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    types_->setMinimumContentsLength(24);
     const QStringList parts = filter.split(QLatin1Char('|'));
     for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
         QStringList patterns = parts.at(i + 1).split(QLatin1Char(';'), Qt::SkipEmptyParts);
