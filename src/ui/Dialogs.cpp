@@ -1,5 +1,8 @@
 #include "ui/Dialogs.h"
 
+#include "common/TextCodec.h"
+#include "ui/FileChooser.h"
+
 #include <QApplication>
 #include <QDialog>
 #include <QDialogButtonBox>
@@ -12,6 +15,8 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QStandardPaths>
+
+#include <sys/stat.h>
 
 QString Dialogs::toQtFilter(const QString &filter)
 {
@@ -33,7 +38,10 @@ QList<int> Dialogs::chooseRows(QWidget *, const QString &, const QStringList &ro
 
 QString QtDialogs::startFolder() const
 {
-    if (!lastFolder_.isEmpty() && QFileInfo(lastFolder_).isDir())
+    // By its bytes: the folder's name need not be UTF-8.
+    struct stat st {};
+    if (!lastFolder_.isEmpty() && ::stat(text_codec::encodeFileName(lastFolder_).constData(), &st) == 0
+        && S_ISDIR(st.st_mode))
         return lastFolder_;
     const QString home = QDir::homePath();
     for (const auto location : {QStandardPaths::MusicLocation, QStandardPaths::MoviesLocation}) {
@@ -47,13 +55,18 @@ QString QtDialogs::startFolder() const
 
 void QtDialogs::remember(const QString &chosenFile)
 {
-    if (!chosenFile.isEmpty())
-        lastFolder_ = QFileInfo(chosenFile).absolutePath();
+    // On the string: a name that is not UTF-8 holds escaped bytes (all names here are absolute).
+    const qsizetype slash = chosenFile.lastIndexOf(QLatin1Char('/'));
+    if (slash >= 0)
+        lastFolder_ = slash == 0 ? QStringLiteral("/") : chosenFile.left(slash);
 }
 
 QStringList QtDialogs::getOpenFileNames(QWidget *parent, const QString &filter)
 {
-    const QStringList chosen = QFileDialog::getOpenFileNames(parent, QString(), startFolder(), toQtFilter(filter));
+    FileChooser chooser(parent, startFolder(), filter);
+    if (chooser.exec() != QDialog::Accepted)
+        return {};
+    const QStringList chosen = chooser.selectedFiles();
     if (!chosen.isEmpty())
         remember(chosen.first());
     return chosen;
@@ -62,9 +75,13 @@ QStringList QtDialogs::getOpenFileNames(QWidget *parent, const QString &filter)
 QString QtDialogs::getSaveFileName(QWidget *parent, const QString &filter, const QString &suggestedName)
 {
     // A bare suggested name goes into the start folder; a path is taken as it is.
+    // Qt's dialog takes UTF-8 names only: a folder whose name is not starts it at home.
+    QString folder = startFolder();
+    if (!text_codec::isValidUtf8(text_codec::encodeFileName(folder)))
+        folder = QDir::homePath();
     const QString suggested = suggestedName.contains(QLatin1Char('/')) || suggestedName.isEmpty()
-        ? (suggestedName.isEmpty() ? startFolder() : suggestedName)
-        : QDir(startFolder()).filePath(suggestedName);
+        ? (suggestedName.isEmpty() ? folder : suggestedName)
+        : QDir(folder).filePath(suggestedName);
     const QString chosen = QFileDialog::getSaveFileName(parent, QString(), suggested, toQtFilter(filter));
     remember(chosen);
     return chosen;

@@ -25,7 +25,7 @@ public:
     // empty when cancelled. Without a chooser of its own a Dialogs takes every row.
     virtual QList<int> chooseRows(QWidget *parent, const QString &caption, const QStringList &rows);
 
-    // "Audio|*.mp3;*.wav" -> "Audio (*.mp3 *.wav)" for Qt's file dialogs.
+    // "Audio|*.mp3;*.wav" -> "Audio (*.mp3 *.wav)" for Qt's file dialog.
     static QString toQtFilter(const QString &filter);
 };
 
@@ -35,6 +35,8 @@ public:
     // first the user's music folder (XDG user dirs), else videos, else home.
     QString startFolder() const;
 
+    // Our own chooser (ui/FileChooser), which keeps the bytes of names that are not
+    // UTF-8; saving goes through Qt's dialog (the program saves only names it proposes).
     QStringList getOpenFileNames(QWidget *parent, const QString &filter) override;
     QString getSaveFileName(QWidget *parent, const QString &filter, const QString &suggestedName) override;
     void showMessage(QWidget *parent, const QString &text, const QString &caption) override;
