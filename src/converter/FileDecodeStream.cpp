@@ -6,12 +6,7 @@
 
 #include "common/PathRules.h"
 
-extern "C" {
-#include <libavcodec/avcodec.h>
-#include <libavformat/avformat.h>
-#include <libavutil/opt.h>
-#include <libswresample/swresample.h>
-}
+#include "converter/LibAv.h"
 
 #include <QByteArray>
 
@@ -25,13 +20,6 @@ extern "C" {
 #include <unistd.h>
 
 namespace {
-
-QString avError(int code)
-{
-    char text[AV_ERROR_MAX_STRING_SIZE] = {};
-    av_strerror(code, text, sizeof text);
-    return QString::fromUtf8(text);
-}
 
 bool codecFits(DecoderKind kind, AVCodecID id)
 {
@@ -48,16 +36,21 @@ bool codecFits(DecoderKind kind, AVCodecID id)
 
 class FileDecodeStream : public DecodeStream {
 public:
+    explicit FileDecodeStream(const LibAv &av)
+        : av_(&av)
+    {
+    }
+
     ~FileDecodeStream() override
     {
-        swr_free(&swr_);
-        av_frame_free(&frame_);
-        av_packet_free(&packet_);
-        avcodec_free_context(&codec_);
-        avformat_close_input(&format_);
+        av_->swr_free(&swr_);
+        av_->av_frame_free(&frame_);
+        av_->av_packet_free(&packet_);
+        av_->avcodec_free_context(&codec_);
+        av_->avformat_close_input(&format_);
         if (io_) {
-            av_freep(&io_->buffer);
-            avio_context_free(&io_);
+            av_->av_freep(&io_->buffer);
+            av_->avio_context_free(&io_);
         }
     }
 
@@ -65,42 +58,42 @@ public:
     {
         // Failures reach the user as messages; libav's guesses on the way need not.
         static std::once_flag quiet;
-        std::call_once(quiet, [] { av_log_set_level(AV_LOG_ERROR); });
+        std::call_once(quiet, [this] { av_->av_log_set_level(AV_LOG_ERROR); });
         // libav reads the file the caller opened (a regular file, checked without
         // waiting on it), never the name again; the name only helps to guess the format.
         fd_ = fd;
         constexpr int kIoBuffer = 64 * 1024;
-        auto *buffer = static_cast<unsigned char *>(av_malloc(kIoBuffer));
-        io_ = buffer ? avio_alloc_context(buffer, kIoBuffer, 0, this, &readFd, nullptr, &seekFd) : nullptr;
-        format_ = io_ ? avformat_alloc_context() : nullptr;
+        auto *buffer = static_cast<unsigned char *>(av_->av_malloc(kIoBuffer));
+        io_ = buffer ? av_->avio_alloc_context(buffer, kIoBuffer, 0, this, &readFd, nullptr, &seekFd) : nullptr;
+        format_ = io_ ? av_->avformat_alloc_context() : nullptr;
         if (!format_) {
             if (!io_)
-                av_free(buffer);
+                av_->av_free(buffer);
             return fail(error, QStringLiteral("out of memory"));
         }
         format_->pb = io_;
         format_->flags |= AVFMT_FLAG_CUSTOM_IO;
         const QByteArray name = path.toUtf8();
-        if (int rc = avformat_open_input(&format_, name.constData(), nullptr, nullptr); rc < 0)
+        if (int rc = av_->avformat_open_input(&format_, name.constData(), nullptr, nullptr); rc < 0)
             return fail(error, avError(rc));
-        if (int rc = avformat_find_stream_info(format_, nullptr); rc < 0)
+        if (int rc = av_->avformat_find_stream_info(format_, nullptr); rc < 0)
             return fail(error, avError(rc));
         const AVCodec *decoder = nullptr;
-        stream_ = av_find_best_stream(format_, AVMEDIA_TYPE_AUDIO, -1, -1, &decoder, 0);
+        stream_ = av_->av_find_best_stream(format_, AVMEDIA_TYPE_AUDIO, -1, -1, &decoder, 0);
         if (stream_ < 0 || !decoder)
             return fail(error, QStringLiteral("no audio stream"));
         const AVStream *st = format_->streams[stream_];
         if (!codecFits(kind, st->codecpar->codec_id))
             return fail(error, QStringLiteral("not the audio this type converts (%1)")
-                                   .arg(QString::fromUtf8(avcodec_get_name(st->codecpar->codec_id))));
+                                   .arg(QString::fromUtf8(av_->avcodec_get_name(st->codecpar->codec_id))));
         for (unsigned i = 0; i < format_->nb_streams; ++i)
             if (int(i) != stream_)
                 format_->streams[i]->discard = AVDISCARD_ALL;
-        codec_ = avcodec_alloc_context3(decoder);
-        if (!codec_ || avcodec_parameters_to_context(codec_, st->codecpar) < 0)
+        codec_ = av_->avcodec_alloc_context3(decoder);
+        if (!codec_ || av_->avcodec_parameters_to_context(codec_, st->codecpar) < 0)
             return fail(error, QStringLiteral("decoder set-up failed"));
         codec_->pkt_timebase = st->time_base;
-        if (int rc = avcodec_open2(codec_, decoder, nullptr); rc < 0)
+        if (int rc = av_->avcodec_open2(codec_, decoder, nullptr); rc < 0)
             return fail(error, avError(rc));
         channels_ = codec_->ch_layout.nb_channels;
         rate_ = codec_->sample_rate;
@@ -113,8 +106,8 @@ public:
         else if (format_->duration != AV_NOPTS_VALUE && format_->duration > 0)
             seconds = format_->duration / double(AV_TIME_BASE);
         expected_ = qint64(seconds * rate_) * blockAlign();
-        packet_ = av_packet_alloc();
-        frame_ = av_frame_alloc();
+        packet_ = av_->av_packet_alloc();
+        frame_ = av_->av_frame_alloc();
         return packet_ && frame_;
     }
 
@@ -179,10 +172,10 @@ private:
     bool decodeMore()
     {
         for (;;) {
-            const int got = avcodec_receive_frame(codec_, frame_);
+            const int got = av_->avcodec_receive_frame(codec_, frame_);
             if (got == 0) {
                 const bool ok = convert();
-                av_frame_unref(frame_);
+                av_->av_frame_unref(frame_);
                 if (!ok)
                     return false;
                 if (!pending_.empty())
@@ -201,10 +194,10 @@ private:
                 finished_ = true;
                 return true;
             }
-            const int rc = av_read_frame(format_, packet_);
+            const int rc = av_->av_read_frame(format_, packet_);
             if (rc == AVERROR_EOF) {
                 draining_ = true;
-                avcodec_send_packet(codec_, nullptr);
+                av_->avcodec_send_packet(codec_, nullptr);
                 continue;
             }
             if (rc < 0) {
@@ -213,14 +206,14 @@ private:
             }
             if (packet_->stream_index == stream_) {
                 // A damaged packet is skipped, as the ffmpeg command skips it.
-                const int sent = avcodec_send_packet(codec_, packet_);
+                const int sent = av_->avcodec_send_packet(codec_, packet_);
                 if (sent < 0 && sent != AVERROR_INVALIDDATA && sent != AVERROR(EAGAIN)) {
-                    av_packet_unref(packet_);
+                    av_->av_packet_unref(packet_);
                     error_ = avError(sent);
                     return false;
                 }
             }
-            av_packet_unref(packet_);
+            av_->av_packet_unref(packet_);
         }
     }
 
@@ -231,17 +224,17 @@ private:
             return false;
         }
         if (!swr_ || frame_->format != swrFormat_) {
-            swr_free(&swr_);
+            av_->swr_free(&swr_);
             // Same layout in and out: only the sample format changes.
             AVChannelLayout layout{};
             if (frame_->ch_layout.order == AV_CHANNEL_ORDER_UNSPEC)
-                av_channel_layout_default(&layout, channels_);
+                av_->av_channel_layout_default(&layout, channels_);
             else
-                av_channel_layout_copy(&layout, &frame_->ch_layout);
-            const int rc = swr_alloc_set_opts2(&swr_, &layout, AV_SAMPLE_FMT_S16, rate_, &layout,
+                av_->av_channel_layout_copy(&layout, &frame_->ch_layout);
+            const int rc = av_->swr_alloc_set_opts2(&swr_, &layout, AV_SAMPLE_FMT_S16, rate_, &layout,
                                                AVSampleFormat(frame_->format), rate_, 0, nullptr);
-            av_channel_layout_uninit(&layout);
-            if (rc < 0 || swr_init(swr_) < 0) {
+            av_->av_channel_layout_uninit(&layout);
+            if (rc < 0 || av_->swr_init(swr_) < 0) {
                 error_ = QStringLiteral("sample format conversion failed");
                 return false;
             }
@@ -250,7 +243,7 @@ private:
         const size_t bytes = size_t(frame_->nb_samples) * size_t(blockAlign());
         pending_.resize(bytes);
         uint8_t *out = pending_.data();
-        const int made = swr_convert(swr_, &out, frame_->nb_samples, const_cast<const uint8_t **>(frame_->extended_data),
+        const int made = av_->swr_convert(swr_, &out, frame_->nb_samples, const_cast<const uint8_t **>(frame_->extended_data),
                                      frame_->nb_samples);
         if (made < 0) {
             error_ = avError(made);
@@ -260,6 +253,14 @@ private:
         return true;
     }
 
+    QString avError(int code) const
+    {
+        char text[AV_ERROR_MAX_STRING_SIZE] = {};
+        av_->av_strerror(code, text, sizeof text);
+        return QString::fromUtf8(text);
+    }
+
+    const LibAv *av_;
     int fd_ = -1;
     AVIOContext *io_ = nullptr;
     AVFormatContext *format_ = nullptr;
@@ -284,7 +285,10 @@ private:
 
 std::unique_ptr<DecodeStream> openFileDecodeStream(DecoderKind kind, const QString &path, int fd, QString *error)
 {
-    auto stream = std::make_unique<FileDecodeStream>();
+    const LibAv *av = libAv(error);
+    if (!av)
+        return nullptr;
+    auto stream = std::make_unique<FileDecodeStream>(*av);
     if (!stream->open(kind, path, fd, error))
         return nullptr;
     return stream;
