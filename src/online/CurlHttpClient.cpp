@@ -1,5 +1,7 @@
 #include "online/CurlHttpClient.h"
 
+#include "common/LibCurl.h"
+
 #include "online/NetworkCheck.h"
 
 #include <QSaveFile>
@@ -107,8 +109,6 @@ CurlHttpClient::CurlHttpClient(CookieJar &cookies, Limits limits, std::function<
     , limits_(limits)
     , networkCheck_(std::move(networkCheck))
 {
-    static std::once_flag once;
-    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
     if (!networkCheck_)
         networkCheck_ = [] {
             QString host, address, error;
@@ -180,63 +180,66 @@ HttpResult CurlHttpClient::perform(const HttpRequest &request)
         t.file = file.get();
     }
 
-    CURL *curl = curl_easy_init();
+    const LibCurl *c = libCurl(&result.error);
+    if (!c)
+        return result;
+    CURL *curl = c->easy_init();
     if (!curl) {
         result.error = QStringLiteral("HTTP client could not start");
         return result;
     }
     char errorText[CURL_ERROR_SIZE] = {};
     const QByteArray url = request.url.toUtf8();
-    curl_slist *headers = curl_slist_append(nullptr, "Accept: text/html, */*");
-    curl_easy_setopt(curl, CURLOPT_URL, url.constData());
-    curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(curl, CURLOPT_USERAGENT, "Mozilla/3.0 (compatible; Indy Library)");
-    curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 0L);
-    curl_easy_setopt(curl, CURLOPT_PROXY, ""); // none, whatever the environment says
-    curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS, long(limits_.connectTimeoutMs));
-    curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
-    curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, long(limits_.stallSeconds));
+    curl_slist *headers = c->slist_append(nullptr, "Accept: text/html, */*");
+    c->easy_setopt(curl, CURLOPT_URL, url.constData());
+    c->easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https");
+    c->easy_setopt(curl, CURLOPT_USERAGENT, "Mozilla/3.0 (compatible; Indy Library)");
+    c->easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 0L);
+    c->easy_setopt(curl, CURLOPT_PROXY, ""); // none, whatever the environment says
+    c->easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
+    c->easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS, long(limits_.connectTimeoutMs));
+    c->easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
+    c->easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, long(limits_.stallSeconds));
     // A server that drips a byte now and then is no stall: the whole request has a bound too.
-    curl_easy_setopt(curl, CURLOPT_TIMEOUT_MS, long(deadline) * 1000L);
+    c->easy_setopt(curl, CURLOPT_TIMEOUT_MS, long(deadline) * 1000L);
     if (!t.cutAtLimit) // an announced length beyond the cap is refused before any byte
-        curl_easy_setopt(curl, CURLOPT_MAXFILESIZE_LARGE, curl_off_t(t.maxBytes));
-    curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, errorText);
-    curl_easy_setopt(curl, CURLOPT_COOKIEFILE, ""); // cookies of this run only
+        c->easy_setopt(curl, CURLOPT_MAXFILESIZE_LARGE, curl_off_t(t.maxBytes));
+    c->easy_setopt(curl, CURLOPT_ERRORBUFFER, errorText);
+    c->easy_setopt(curl, CURLOPT_COOKIEFILE, ""); // cookies of this run only
     for (const QByteArray &line : cookies_.lines())
-        curl_easy_setopt(curl, CURLOPT_COOKIELIST, line.constData());
+        c->easy_setopt(curl, CURLOPT_COOKIELIST, line.constData());
     if (request.method == HttpRequest::Method::PostForm) {
-        headers = curl_slist_append(headers, "Content-Type: application/x-www-form-urlencoded");
-        curl_easy_setopt(curl, CURLOPT_HTTP_VERSION, long(CURL_HTTP_VERSION_1_0));
-        curl_easy_setopt(curl, CURLOPT_FRESH_CONNECT, 1L);
-        curl_easy_setopt(curl, CURLOPT_POST, 1L);
-        curl_easy_setopt(curl, CURLOPT_POSTFIELDSIZE_LARGE, curl_off_t(request.body.size()));
-        curl_easy_setopt(curl, CURLOPT_POSTFIELDS, request.body.constData());
+        headers = c->slist_append(headers, "Content-Type: application/x-www-form-urlencoded");
+        c->easy_setopt(curl, CURLOPT_HTTP_VERSION, long(CURL_HTTP_VERSION_1_0));
+        c->easy_setopt(curl, CURLOPT_FRESH_CONNECT, 1L);
+        c->easy_setopt(curl, CURLOPT_POST, 1L);
+        c->easy_setopt(curl, CURLOPT_POSTFIELDSIZE_LARGE, curl_off_t(request.body.size()));
+        c->easy_setopt(curl, CURLOPT_POSTFIELDS, request.body.constData());
     } else {
-        curl_easy_setopt(curl, CURLOPT_HTTP_VERSION, long(CURL_HTTP_VERSION_1_1));
-        curl_easy_setopt(curl, CURLOPT_HTTPGET, 1L);
+        c->easy_setopt(curl, CURLOPT_HTTP_VERSION, long(CURL_HTTP_VERSION_1_1));
+        c->easy_setopt(curl, CURLOPT_HTTPGET, 1L);
     }
-    curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers);
-    curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, onHeader);
-    curl_easy_setopt(curl, CURLOPT_HEADERDATA, &t);
-    curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, onBody);
-    curl_easy_setopt(curl, CURLOPT_WRITEDATA, &t);
-    curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, onProgress);
-    curl_easy_setopt(curl, CURLOPT_XFERINFODATA, &t);
-    curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
+    c->easy_setopt(curl, CURLOPT_HTTPHEADER, headers);
+    c->easy_setopt(curl, CURLOPT_HEADERFUNCTION, onHeader);
+    c->easy_setopt(curl, CURLOPT_HEADERDATA, &t);
+    c->easy_setopt(curl, CURLOPT_WRITEFUNCTION, onBody);
+    c->easy_setopt(curl, CURLOPT_WRITEDATA, &t);
+    c->easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, onProgress);
+    c->easy_setopt(curl, CURLOPT_XFERINFODATA, &t);
+    c->easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
 
-    const CURLcode code = curl_easy_perform(curl);
+    const CURLcode code = c->easy_perform(curl);
 
     QList<QByteArray> cookieLines;
     curl_slist *list = nullptr;
-    if (curl_easy_getinfo(curl, CURLINFO_COOKIELIST, &list) == CURLE_OK) {
+    if (c->easy_getinfo(curl, CURLINFO_COOKIELIST, &list) == CURLE_OK) {
         for (curl_slist *l = list; l; l = l->next)
             cookieLines.append(QByteArray(l->data));
-        curl_slist_free_all(list);
+        c->slist_free_all(list);
     }
     cookies_.setLines(cookieLines);
-    curl_easy_cleanup(curl);
-    curl_slist_free_all(headers);
+    c->easy_cleanup(curl);
+    c->slist_free_all(headers);
 
     result.status = t.status;
     result.cut = t.cut;
@@ -250,7 +253,7 @@ HttpResult CurlHttpClient::perform(const HttpRequest &request)
     } else if (t.writeFailed) {
         result.error = file->errorString();
     } else if (!complete) {
-        result.error = QString::fromLocal8Bit(errorText[0] ? errorText : curl_easy_strerror(code));
+        result.error = QString::fromLocal8Bit(errorText[0] ? errorText : c->easy_strerror(code));
     } else {
         if (request.digest)
             result.rows = request.digest(t.body, &result.error);

@@ -1,5 +1,7 @@
 #include "radio/StreamConnection.h"
 
+#include "common/LibCurl.h"
+
 #include "radio/RadioErrors.h"
 
 #include <curl/curl.h>
@@ -22,6 +24,7 @@ struct Walk {
 
 // What one transfer found out; the callbacks fill it.
 struct Transfer {
+    const LibCurl *api = nullptr;
     Clock::time_point deadline;
     StreamConnection::Handler *handler = nullptr;
     const StreamConnection::Limits *limits = nullptr;
@@ -99,7 +102,7 @@ size_t onBody(char *data, size_t size, size_t count, void *user)
         return 0;
     if (t.body == Transfer::Body::Unknown) {
         char *effective = nullptr;
-        curl_easy_getinfo(t.curl, CURLINFO_EFFECTIVE_URL, &effective);
+        t.api->easy_getinfo(t.curl, CURLINFO_EFFECTIVE_URL, &effective);
         const QUrl url = effective ? QUrl(QString::fromUtf8(effective)) : t.url;
         t.playlistKind = icy::playlistKind(t.contentType, url, QByteArray(data, qsizetype(std::min<size_t>(n, 512))));
         if (t.playlistKind != icy::PlaylistKind::None) {
@@ -158,7 +161,7 @@ QString addressKey(const QUrl &url)
     return url.adjusted(QUrl::NormalizePathSegments | QUrl::RemoveFragment).toString(QUrl::FullyEncoded).toLower();
 }
 
-int errorFor(CURLcode code, CURL *curl, bool viaProxy, bool sawStatus)
+int errorFor(const LibCurl &c, CURLcode code, CURL *curl, bool viaProxy, bool sawStatus)
 {
     long status = 0;
     switch (code) {
@@ -181,7 +184,7 @@ int errorFor(CURLcode code, CURL *curl, bool viaProxy, bool sawStatus)
     case CURLE_OPERATION_TIMEDOUT:
         return radio_error::TimedOut;
     case CURLE_HTTP_RETURNED_ERROR:
-        curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
+        c.easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
         return status == 407 ? radio_error::ProxyRefused : radio_error::HttpStatus;
     case CURLE_TOO_MANY_REDIRECTS:
         return radio_error::TooManyRedirects;
@@ -197,9 +200,6 @@ int errorFor(CURLcode code, CURL *curl, bool viaProxy, bool sawStatus)
 StreamConnection::Result runOne(const QString &address, const icy::Proxy &proxy, StreamConnection::Handler &handler,
                                 const StreamConnection::Limits &limits, int depth, Walk &walk)
 {
-    static std::once_flag once;
-    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
-
     const QUrl url(address.trimmed());
     if (!url.isValid() || (url.scheme() != QLatin1String("http") && url.scheme() != QLatin1String("https"))
         || url.host().isEmpty())
@@ -211,52 +211,56 @@ StreamConnection::Result runOne(const QString &address, const icy::Proxy &proxy,
         return {radio_error::TimedOut, false};
     walk.asked.insert(addressKey(url));
 
+    const LibCurl *c = libCurl(nullptr);
+    if (!c)
+        return {radio_error::ConnectionRefused, false}; // no libcurl: nothing can connect
     Transfer t;
+    t.api = c;
     t.deadline = walk.deadline;
     t.handler = &handler;
     t.limits = &limits;
     t.url = url;
-    CURL *curl = curl_easy_init();
+    CURL *curl = c->easy_init();
     t.curl = curl;
     const QByteArray urlBytes = url.toString(QUrl::FullyEncoded).toUtf8();
-    curl_slist *aliases = curl_slist_append(nullptr, "ICY 200 OK");
-    curl_slist *request = curl_slist_append(nullptr, "Icy-MetaData: 1");
-    curl_easy_setopt(curl, CURLOPT_URL, urlBytes.constData());
-    curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(curl, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(curl, CURLOPT_HTTP200ALIASES, aliases);
-    curl_easy_setopt(curl, CURLOPT_HTTPHEADER, request);
-    curl_easy_setopt(curl, CURLOPT_USERAGENT, "Tarnel/" TARNEL_VERSION);
-    curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
-    curl_easy_setopt(curl, CURLOPT_MAXREDIRS, long(limits.maxRedirects));
-    curl_easy_setopt(curl, CURLOPT_FAILONERROR, 1L);
-    curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS, long(std::min<qint64>(limits.connectTimeoutMs, left)));
-    curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
-    curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, long(limits.stallSeconds));
+    curl_slist *aliases = c->slist_append(nullptr, "ICY 200 OK");
+    curl_slist *request = c->slist_append(nullptr, "Icy-MetaData: 1");
+    c->easy_setopt(curl, CURLOPT_URL, urlBytes.constData());
+    c->easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https");
+    c->easy_setopt(curl, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+    c->easy_setopt(curl, CURLOPT_HTTP200ALIASES, aliases);
+    c->easy_setopt(curl, CURLOPT_HTTPHEADER, request);
+    c->easy_setopt(curl, CURLOPT_USERAGENT, "Tarnel/" TARNEL_VERSION);
+    c->easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
+    c->easy_setopt(curl, CURLOPT_MAXREDIRS, long(limits.maxRedirects));
+    c->easy_setopt(curl, CURLOPT_FAILONERROR, 1L);
+    c->easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
+    c->easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS, long(std::min<qint64>(limits.connectTimeoutMs, left)));
+    c->easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
+    c->easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, long(limits.stallSeconds));
     // An empty proxy means a direct connection; never the environment's http_proxy.
-    curl_easy_setopt(curl, CURLOPT_PROXY, proxy.direct ? "" : proxy.address.constData());
+    c->easy_setopt(curl, CURLOPT_PROXY, proxy.direct ? "" : proxy.address.constData());
     if (!proxy.direct && proxy.hasCredentials) {
-        curl_easy_setopt(curl, CURLOPT_PROXYUSERNAME, proxy.user.constData());
-        curl_easy_setopt(curl, CURLOPT_PROXYPASSWORD, proxy.password.constData());
-        curl_easy_setopt(curl, CURLOPT_PROXYAUTH, long(CURLAUTH_BASIC));
+        c->easy_setopt(curl, CURLOPT_PROXYUSERNAME, proxy.user.constData());
+        c->easy_setopt(curl, CURLOPT_PROXYPASSWORD, proxy.password.constData());
+        c->easy_setopt(curl, CURLOPT_PROXYAUTH, long(CURLAUTH_BASIC));
     }
-    curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, onHeader);
-    curl_easy_setopt(curl, CURLOPT_HEADERDATA, &t);
-    curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, onBody);
-    curl_easy_setopt(curl, CURLOPT_WRITEDATA, &t);
-    curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, onProgress);
-    curl_easy_setopt(curl, CURLOPT_XFERINFODATA, &t);
-    curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
+    c->easy_setopt(curl, CURLOPT_HEADERFUNCTION, onHeader);
+    c->easy_setopt(curl, CURLOPT_HEADERDATA, &t);
+    c->easy_setopt(curl, CURLOPT_WRITEFUNCTION, onBody);
+    c->easy_setopt(curl, CURLOPT_WRITEDATA, &t);
+    c->easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, onProgress);
+    c->easy_setopt(curl, CURLOPT_XFERINFODATA, &t);
+    c->easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
 
-    const CURLcode code = curl_easy_perform(curl);
-    int error = t.error ? t.error : errorFor(code, curl, !proxy.direct, !t.response.statusLine.isEmpty());
+    const CURLcode code = c->easy_perform(curl);
+    int error = t.error ? t.error : errorFor(*c, code, curl, !proxy.direct, !t.response.statusLine.isEmpty());
     char *effective = nullptr;
-    if (curl_easy_getinfo(curl, CURLINFO_EFFECTIVE_URL, &effective) == CURLE_OK && effective)
+    if (c->easy_getinfo(curl, CURLINFO_EFFECTIVE_URL, &effective) == CURLE_OK && effective)
         walk.asked.insert(addressKey(QUrl(QString::fromUtf8(effective))));
-    curl_easy_cleanup(curl);
-    curl_slist_free_all(aliases);
-    curl_slist_free_all(request);
+    c->easy_cleanup(curl);
+    c->slist_free_all(aliases);
+    c->slist_free_all(request);
 
     if (handler.cancelled())
         return {0, t.established};
