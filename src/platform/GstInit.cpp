@@ -8,6 +8,7 @@
 #include <QTimer>
 
 #include <atomic>
+#include <condition_variable>
 #include <mutex>
 #include <utility>
 #include <vector>
@@ -19,6 +20,12 @@ std::atomic<bool> workerStarted{false};
 std::mutex readyMutex;
 bool ready = false; // guarded by readyMutex
 std::vector<std::pair<QPointer<QObject>, std::function<void()>>> waiting; // guarded by readyMutex
+
+// The worker's second job: load libav's plug-in once something plays (see preloadLater).
+std::mutex preloadMutex;
+std::condition_variable preloadWake;
+bool preloadWanted = false; // guarded by preloadMutex
+bool workerEnding = false;  // guarded by preloadMutex
 
 // GUI thread.
 void runWaiting()
@@ -76,11 +83,22 @@ GstStartWorker::GstStartWorker()
     workerStarted = true;
     thread_ = std::thread([] {
         gst_start::ensureInitialised();
-        std::lock_guard lock(readyMutex);
-        ready = true;
-        // Someone waits only once the application exists (whenReady runs on its thread).
-        if (!waiting.empty())
-            QMetaObject::invokeMethod(QCoreApplication::instance(), &runWaiting, Qt::QueuedConnection);
+        {
+            std::lock_guard lock(readyMutex);
+            ready = true;
+            // Someone waits only once the application exists (whenReady runs on its thread).
+            if (!waiting.empty())
+                QMetaObject::invokeMethod(QCoreApplication::instance(), &runWaiting, Qt::QueuedConnection);
+        }
+        std::unique_lock lock(preloadMutex);
+        preloadWake.wait(lock, [] { return preloadWanted || workerEnding; });
+        if (workerEnding)
+            return;
+        lock.unlock();
+        // libav's plug-in and the hundred libraries behind it take about 0.1 s to load:
+        // loaded here, at leisure, instead of in the first video or AAC entry's load.
+        if (GstPlugin *libav = gst_plugin_load_by_name("libav"))
+            gst_object_unref(libav);
     });
 }
 
@@ -91,8 +109,24 @@ GstStartWorker::~GstStartWorker()
 
 void GstStartWorker::wait()
 {
+    {
+        std::lock_guard lock(preloadMutex);
+        workerEnding = true;
+    }
+    preloadWake.notify_all();
     if (thread_.joinable())
         thread_.join();
+}
+
+void GstStartWorker::preloadLater()
+{
+    {
+        std::lock_guard lock(preloadMutex);
+        if (preloadWanted)
+            return;
+        preloadWanted = true;
+    }
+    preloadWake.notify_all();
 }
 
 bool GstStartWorker::started()

@@ -34,6 +34,10 @@ public:
     // GUI thread: runs fn on context's thread once GStreamer is ready; queued, also when it
     // already is (or when no worker was started and the graph initialises it itself).
     static void whenReady(QObject *context, std::function<void()> fn);
+    // Any thread: once the first entry plays, the worker loads libav's plug-in, which
+    // video and AAC entries need (MP3 plays through mpg123), so that the first such
+    // entry does not wait for it. Nothing without a worker or after wait().
+    static void preloadLater();
 
 private:
     std::thread thread_;

@@ -320,6 +320,7 @@ void GstMediaGraph::engineLoaded(quint64 ticket, const GstEngine::Loaded &loaded
     generation_ = loaded.generation;
     hasVideo_ = loaded.hasVideo;
     startOffsetMs_ = loaded.startOffsetMs;
+    GstStartWorker::preloadLater(); // something plays: the rest of start-up can follow
     Q_EMIT renderDone();
     updateRefresh();
 }
