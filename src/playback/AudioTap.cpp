@@ -139,16 +139,19 @@ void AudioTapProbe::noteHeard(AudioTap *tap)
     // thread goes on from the last answer by the monotonic clock.
     if (!tap->anchorWanted_ || tap->audioSink_ == nullptr)
         return;
-    const std::int64_t nowNs = g_get_monotonic_time() * 1000;
     {
         std::lock_guard lock(tap->mutex_);
-        if (tap->anchorValid_ && nowNs - tap->anchorMonoNs_ < AudioTap::AnchorRefreshMs * 1000000LL)
+        if (tap->anchorValid_
+            && g_get_monotonic_time() * 1000 - tap->anchorMonoNs_ < AudioTap::AnchorRefreshMs * 1000000LL)
             return;
     }
     // This thread feeds the sink, so the sink's locks are this thread's to take.
     gint64 position = -1;
     if (!gst_element_query_position(tap->audioSink_, GST_FORMAT_TIME, &position) || position < 0)
         return;
+    // Read after the answer: a wait in the query then shows the picture a little late
+    // rather than ahead of the sound.
+    const std::int64_t nowNs = g_get_monotonic_time() * 1000;
     std::lock_guard lock(tap->mutex_);
     if (tap->outSegment_->format != GST_FORMAT_TIME)
         return;
