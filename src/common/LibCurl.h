@@ -18,6 +18,19 @@ struct LibCurl {
     decltype(&::curl_easy_strerror) easy_strerror = nullptr;
     decltype(&::curl_slist_append) slist_append = nullptr;
     decltype(&::curl_slist_free_all) slist_free_all = nullptr;
+
+    // Headers, body and progress of a transfer to three callbacks, each handed data.
+    void setCallbacks(CURL *curl, curl_write_callback header, curl_write_callback body,
+                      curl_xferinfo_callback progress, void *data) const
+    {
+        easy_setopt(curl, CURLOPT_HEADERFUNCTION, header);
+        easy_setopt(curl, CURLOPT_HEADERDATA, data);
+        easy_setopt(curl, CURLOPT_WRITEFUNCTION, body);
+        easy_setopt(curl, CURLOPT_WRITEDATA, data);
+        easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, progress);
+        easy_setopt(curl, CURLOPT_XFERINFODATA, data);
+        easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
+    }
 };
 
 // libcurl with curl_global_init done, opened once (from any thread); null with *error

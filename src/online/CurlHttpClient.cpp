@@ -220,13 +220,7 @@ HttpResult CurlHttpClient::perform(const HttpRequest &request)
         c->easy_setopt(curl, CURLOPT_HTTPGET, 1L);
     }
     c->easy_setopt(curl, CURLOPT_HTTPHEADER, headers);
-    c->easy_setopt(curl, CURLOPT_HEADERFUNCTION, onHeader);
-    c->easy_setopt(curl, CURLOPT_HEADERDATA, &t);
-    c->easy_setopt(curl, CURLOPT_WRITEFUNCTION, onBody);
-    c->easy_setopt(curl, CURLOPT_WRITEDATA, &t);
-    c->easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, onProgress);
-    c->easy_setopt(curl, CURLOPT_XFERINFODATA, &t);
-    c->easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
+    c->setCallbacks(curl, onHeader, onBody, onProgress, &t);
 
     const CURLcode code = c->easy_perform(curl);
 

@@ -245,13 +245,7 @@ StreamConnection::Result runOne(const QString &address, const icy::Proxy &proxy,
         c->easy_setopt(curl, CURLOPT_PROXYPASSWORD, proxy.password.constData());
         c->easy_setopt(curl, CURLOPT_PROXYAUTH, long(CURLAUTH_BASIC));
     }
-    c->easy_setopt(curl, CURLOPT_HEADERFUNCTION, onHeader);
-    c->easy_setopt(curl, CURLOPT_HEADERDATA, &t);
-    c->easy_setopt(curl, CURLOPT_WRITEFUNCTION, onBody);
-    c->easy_setopt(curl, CURLOPT_WRITEDATA, &t);
-    c->easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, onProgress);
-    c->easy_setopt(curl, CURLOPT_XFERINFODATA, &t);
-    c->easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
+    c->setCallbacks(curl, onHeader, onBody, onProgress, &t);
 
     const CURLcode code = c->easy_perform(curl);
     int error = t.error ? t.error : errorFor(*c, code, curl, !proxy.direct, !t.response.statusLine.isEmpty());
