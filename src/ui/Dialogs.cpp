@@ -36,21 +36,33 @@ QList<int> Dialogs::chooseRows(QWidget *, const QString &, const QStringList &ro
     return all;
 }
 
+QStringList QtDialogs::startFolders() const
+{
+    // Not looked up here: a remembered folder may be on a mount that no longer answers,
+    // and this runs on the GUI thread.
+    QStringList folders;
+    if (!lastFolder_.isEmpty())
+        folders.append(lastFolder_);
+    const QString home = QDir::cleanPath(QDir::homePath());
+    for (const auto location : {QStandardPaths::MusicLocation, QStandardPaths::MoviesLocation}) {
+        const QString folder = QDir::cleanPath(QStandardPaths::writableLocation(location));
+        // A user-dirs entry that points at home itself means the folder is switched off.
+        if (!folder.isEmpty() && folder != home)
+            folders.append(folder);
+    }
+    folders.append(home);
+    return folders;
+}
+
 QString QtDialogs::startFolder() const
 {
     // By its bytes: the folder's name need not be UTF-8.
-    struct stat st {};
-    if (!lastFolder_.isEmpty() && ::stat(text_codec::encodeFileName(lastFolder_).constData(), &st) == 0
-        && S_ISDIR(st.st_mode))
-        return lastFolder_;
-    const QString home = QDir::homePath();
-    for (const auto location : {QStandardPaths::MusicLocation, QStandardPaths::MoviesLocation}) {
-        const QString folder = QStandardPaths::writableLocation(location);
-        // A user-dirs entry that points at home itself means the folder is switched off.
-        if (!folder.isEmpty() && QDir(folder) != QDir(home) && QFileInfo(folder).isDir())
+    for (const QString &folder : startFolders()) {
+        struct stat st {};
+        if (::stat(text_codec::encodeFileName(folder).constData(), &st) == 0 && S_ISDIR(st.st_mode))
             return folder;
     }
-    return home;
+    return QDir::homePath();
 }
 
 void QtDialogs::remember(const QString &chosenFile)
@@ -63,7 +75,7 @@ void QtDialogs::remember(const QString &chosenFile)
 
 QStringList QtDialogs::getOpenFileNames(QWidget *parent, const QString &filter)
 {
-    FileChooser chooser(parent, startFolder(), filter);
+    FileChooser chooser(parent, startFolders(), filter);
     if (chooser.exec() != QDialog::Accepted)
         return {};
     const QStringList chosen = chooser.selectedFiles();

@@ -47,6 +47,11 @@ struct FileChooser::Job {
 };
 
 FileChooser::FileChooser(QWidget *parent, const QString &folder, const QString &filter)
+    : FileChooser(parent, QStringList{folder}, filter)
+{
+}
+
+FileChooser::FileChooser(QWidget *parent, const QStringList &folders, const QString &filter)
     : QDialog(parent)
 {
     setObjectName(QStringLiteral("fileChooser"));
@@ -137,7 +142,12 @@ FileChooser::FileChooser(QWidget *parent, const QString &folder, const QString &
 
     setPatterns(0);
     list_->setFocus();
-    request(folder.isEmpty() ? QDir::homePath() : QDir::cleanPath(folder), false);
+    QStringList candidates;
+    for (const QString &folder : folders)
+        if (!folder.isEmpty())
+            candidates.append(QDir::cleanPath(folder));
+    candidates.append(QDir::homePath());
+    request(candidates, false);
 }
 
 FileChooser::~FileChooser()
@@ -208,6 +218,11 @@ FileChooser::Listing FileChooser::read(const QByteArray &path)
 
 void FileChooser::request(const QString &path, bool typed)
 {
+    request(QStringList{path}, typed);
+}
+
+void FileChooser::request(const QStringList &paths, bool typed)
+{
     if (job_) {
         std::lock_guard lock(job_->mutex);
         job_->owner = nullptr;
@@ -216,15 +231,29 @@ void FileChooser::request(const QString &path, bool typed)
     job_->owner = this;
     if (!typed) {
         // A folder that takes its time shows as empty, not as the one left.
-        folder_ = path;
-        folderLine_->setText(shownName(path));
+        folder_ = paths.first();
+        folderLine_->setText(shownName(folder_));
         list_->clear();
         entries_.clear();
     }
     status_->clear();
-    std::thread([job = job_, path, typed] {
+    std::thread([job = job_, paths, typed] {
         pthread_setname_np(pthread_self(), "folder list");
-        const Listing listing = read(text_codec::encodeFileName(path));
+        QString path = paths.first();
+        Listing listing;
+        for (const QString &candidate : paths) {
+            Listing got = FileChooser::read(text_codec::encodeFileName(candidate));
+            const bool wins = typed ? got.kind != Listing::Kind::Failed : got.kind == Listing::Kind::Folder;
+            if (wins || candidate == paths.first()) {
+                path = candidate;
+                listing = std::move(got);
+            }
+            if (wins)
+                break;
+            std::lock_guard lock(job->mutex);
+            if (!job->owner)
+                return; // nobody waits for the rest
+        }
         std::lock_guard lock(job->mutex);
         if (FileChooser *owner = job->owner)
             QMetaObject::invokeMethod(

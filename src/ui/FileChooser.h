@@ -26,6 +26,9 @@ public:
     // filter: "description|*.mp3;*.wav", further "|description|patterns" pairs may follow.
     // The type box offers those entries and all files.
     FileChooser(QWidget *parent, const QString &folder, const QString &filter);
+    // Opens in the first of folders that is a folder, found by the listing thread (the
+    // remembered one may be on a mount that no longer answers); home when none is.
+    FileChooser(QWidget *parent, const QStringList &folders, const QString &filter);
     ~FileChooser() override;
 
     // The folder shown (or asked for); absolute.
@@ -60,6 +63,9 @@ protected:
 private:
     struct Job;
     void request(const QString &path, bool typed);
+    // The first of paths that reads as a folder (typed: as anything) is answered; when
+    // none does, the first one's failure.
+    void request(const QStringList &paths, bool typed);
     void answered(const std::shared_ptr<Job> &job, const QString &path, bool typed, const Listing &listing);
     void showRows();
     const Entry &entryOf(const QListWidgetItem *item) const;

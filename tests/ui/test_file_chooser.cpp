@@ -97,12 +97,15 @@ void FileChooserTest::mousePicksNamesThatAreNotUtf8()
 {
     QVERIFY(song.contains(QChar::ReplacementCharacter));
     Tree tree;
-    FileChooser chooser(nullptr, tree.dir.path(), QStringLiteral("Zvuk|*.mp3;*.wav"));
+    // The remembered folder is gone: the dialog opens in the next place.
+    FileChooser chooser(nullptr, QStringList{tree.dir.filePath(QStringLiteral("gone")), tree.dir.path()},
+                        QStringLiteral("Zvuk|*.mp3;*.wav"));
     chooser.show();
     QVERIFY(QTest::qWaitForWindowExposed(&chooser));
     auto *list = chooser.findChild<QListWidget *>(QStringLiteral("fileChooserList"));
     QVERIFY(list);
     QTRY_COMPARE(rows(list), rootRows);
+    QCOMPARE(chooser.folder(), tree.dir.path());
 
     // A double click as a system sends it: a click, then the second press as a double click.
     const auto enterFirstRow = [list] {
