@@ -12,15 +12,6 @@ struct Loaded {
     bool ok = false;
 };
 
-template <typename F>
-bool find(void *lib, const char *name, F &f, QString &error)
-{
-    f = reinterpret_cast<F>(::dlsym(lib, name));
-    if (!f && error.isEmpty())
-        error = QStringLiteral("libcurl has no %1").arg(QLatin1String(name));
-    return f != nullptr;
-}
-
 Loaded load()
 {
     Loaded l;
@@ -31,20 +22,20 @@ Loaded load()
         l.error = QString::fromLocal8Bit(::dlerror());
         return l;
     }
-    decltype(&::curl_global_init) globalInit = nullptr;
-    LibCurl &f = l.functions;
-    const bool found = find(lib, "curl_global_init", globalInit, l.error) && find(lib, "curl_easy_init", f.easy_init, l.error)
-                       && find(lib, "curl_easy_setopt", f.easy_setopt, l.error)
-                       && find(lib, "curl_easy_perform", f.easy_perform, l.error)
-                       && find(lib, "curl_easy_getinfo", f.easy_getinfo, l.error)
-                       && find(lib, "curl_easy_cleanup", f.easy_cleanup, l.error)
-                       && find(lib, "curl_easy_strerror", f.easy_strerror, l.error)
-                       && find(lib, "curl_slist_append", f.slist_append, l.error)
-                       && find(lib, "curl_slist_free_all", f.slist_free_all, l.error);
-    if (!found)
+    auto find = [lib, &l](const char *name) -> void * {
+        void *f = ::dlsym(lib, name);
+        if (!f && l.error.isEmpty())
+            l.error = QStringLiteral("libcurl has no %1").arg(QLatin1String(name));
+        return f;
+    };
+    const auto globalInit = reinterpret_cast<decltype(&::curl_global_init)>(find("curl_global_init"));
+#define TARNEL_CURL_FIND(name) l.functions.name = reinterpret_cast<decltype(&::curl_##name)>(find("curl_" #name));
+    TARNEL_CURL_FUNCTIONS(TARNEL_CURL_FIND)
+#undef TARNEL_CURL_FIND
+    if (!l.error.isEmpty())
         return l;
     if (const CURLcode code = globalInit(CURL_GLOBAL_DEFAULT); code != CURLE_OK) {
-        l.error = QString::fromLocal8Bit(f.easy_strerror(code));
+        l.error = QString::fromLocal8Bit(l.functions.easy_strerror(code));
         return l;
     }
     l.ok = true;

@@ -7,17 +7,16 @@
 
 #include <QString>
 
-// The functions the program calls (named without the prefix, so that curl.h's
-// type-checking macros of the same names stay out of the way).
+// The functions the program calls, named without the prefix, so that curl.h's
+// type-checking macros of the same names stay out of the way.
+#define TARNEL_CURL_FUNCTIONS(X)                                                                   \
+    X(easy_init) X(easy_setopt) X(easy_perform) X(easy_getinfo) X(easy_cleanup) X(easy_strerror)    \
+    X(slist_append) X(slist_free_all)
+
 struct LibCurl {
-    decltype(&::curl_easy_init) easy_init = nullptr;
-    decltype(&::curl_easy_setopt) easy_setopt = nullptr;
-    decltype(&::curl_easy_perform) easy_perform = nullptr;
-    decltype(&::curl_easy_getinfo) easy_getinfo = nullptr;
-    decltype(&::curl_easy_cleanup) easy_cleanup = nullptr;
-    decltype(&::curl_easy_strerror) easy_strerror = nullptr;
-    decltype(&::curl_slist_append) slist_append = nullptr;
-    decltype(&::curl_slist_free_all) slist_free_all = nullptr;
+#define TARNEL_CURL_MEMBER(name) decltype(&::curl_##name) name = nullptr;
+    TARNEL_CURL_FUNCTIONS(TARNEL_CURL_MEMBER)
+#undef TARNEL_CURL_MEMBER
 
     // Headers, body and progress of a transfer to three callbacks, each handed data.
     void setCallbacks(CURL *curl, curl_write_callback header, curl_write_callback body,

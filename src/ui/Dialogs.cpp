@@ -50,7 +50,6 @@ QStringList QtDialogs::startFolders() const
         if (!folder.isEmpty() && folder != home)
             folders.append(folder);
     }
-    folders.append(home);
     return folders;
 }
 

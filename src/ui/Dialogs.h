@@ -34,8 +34,8 @@ public:
     // Where the file dialogs open: the folder of the last file chosen in this run, at
     // first the user's music folder (XDG user dirs), else videos, else home.
     QString startFolder() const;
-    // The same places in that order, unchecked (the open dialog tries them off the GUI
-    // thread): the last folder, music, videos, home.
+    // The places before home in that order, unchecked (the open dialog tries them off
+    // the GUI thread, then home): the last folder, music, videos.
     QStringList startFolders() const;
 
     // Our own chooser (ui/FileChooser), which keeps the bytes of names that are not
